@@ -1,0 +1,63 @@
+# The two commands of the README: `make demo` and `make test`. Both install what is missing
+# first, so they work on a fresh machine.
+BUILD      ?= build
+JOBS       ?= 2
+BUILD_TYPE ?= RelWithDebInfo
+CMAKE_ARGS ?=
+ADAPTER    ?= vexor
+
+SOURCES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null || find core adapters script modules debugport app platform sim sdk tests bench fuzz -name '*.cpp' -o -name '*.h')
+
+.PHONY: all deps configure build test demo sanitize asan tsan fuzz lint format check-format bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+configure: deps
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DCMAKE_EXPORT_COMPILE_COMMANDS=ON $(CMAKE_ARGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+test: check-format build
+	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
+
+demo: build
+	@$(BUILD)/app/corvane --headless --demo
+
+# Qt-free suites under AddressSanitizer + UndefinedBehaviorSanitizer, and ThreadSanitizer.
+sanitize: asan tsan
+
+asan: deps
+	@cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANE_SANITIZE=address -DCORVANE_WITH_QT=OFF -DCORVANE_WITH_BENCH=OFF >/dev/null
+	@cmake --build build-asan -j $(JOBS)
+	@cd build-asan && ctest --output-on-failure -j $(JOBS) --timeout 300
+
+tsan: deps
+	@cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANE_SANITIZE=thread -DCORVANE_WITH_QT=OFF -DCORVANE_WITH_BENCH=OFF >/dev/null
+	@cmake --build build-tsan -j $(JOBS)
+	@cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) --timeout 300 -R Concurrency
+
+bench: build
+	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b; done
+
+check-format: deps
+	@clang-format --dry-run --Werror $(SOURCES)
+
+format: deps
+	@clang-format -i $(SOURCES)
+
+lint: check-format configure
+	@clang-tidy -p $(BUILD) --quiet $(filter %.cpp,$(SOURCES))
+
+clean:
+	rm -rf build build-asan build-tsan
+
+# libFuzzer targets (clang): `make fuzz` runs each for FUZZ_SECONDS, the suite for 10.
+FUZZ_SECONDS ?= 10
+fuzz: deps
+	@CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVANE_FUZZ=ON -DCORVANE_WITH_QT=OFF -DCORVANE_FUZZ_SECONDS=$(FUZZ_SECONDS) >/dev/null
+	@cmake --build build-fuzz -j $(JOBS)
+	@cd build-fuzz && ctest --output-on-failure -j $(JOBS) --timeout $$(( $(FUZZ_SECONDS) + 120 ))

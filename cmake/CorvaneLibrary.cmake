@@ -1,0 +1,21 @@
+# One static library per subsystem folder, made of every source file in the folder (not its
+# subfolders, which are libraries of their own).
+function(corvane_library name)
+    cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    add_library(${name} STATIC ${sources})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${ARG_DEPENDS} Threads::Threads)
+endfunction()
+
+# One test program per folder under tests/, registered test by test with CTest. The
+# ThreadSanitizer run selects the suites whose name contains "Concurrency".
+function(corvane_test_suite name)
+    cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    add_executable(${name} ${sources})
+    target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} corvane_test_support GTest::gmock GTest::gtest_main)
+    gtest_discover_tests(${name}
+        DISCOVERY_TIMEOUT 60
+        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" LABELS "${name}")
+endfunction()

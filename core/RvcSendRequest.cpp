@@ -1,0 +1,30 @@
+#include "core/RvcSendRequest.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace corvane {
+
+std::optional<RvcSendRequest> makeSendRequest(uint32_t dgn, uint8_t priority,
+                                              std::span<const uint8_t> data, uint8_t code) {
+    if (data.size() > kMaxMessageData) return std::nullopt;
+    RvcSendRequest r;
+    r.code = code;
+    r.dgn = dgn;
+    r.priority = priority;
+    r.length = static_cast<uint16_t>(data.size());
+    std::copy(data.begin(), data.end(), r.data);
+    return r;
+}
+
+std::optional<RvcSendRequest> parseSendRequest(std::span<const uint8_t> bytes) {
+    if (bytes.size() < RvcSendRequest::kHeaderSize) return std::nullopt;
+    RvcSendRequest r;
+    std::memcpy(&r, bytes.data(), RvcSendRequest::kHeaderSize);
+    if (r.length > kMaxMessageData) return std::nullopt;
+    if (bytes.size() < RvcSendRequest::kHeaderSize + r.length) return std::nullopt;
+    std::memcpy(r.data, bytes.data() + RvcSendRequest::kHeaderSize, r.length);
+    return r;
+}
+
+}  // namespace corvane
