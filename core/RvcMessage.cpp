@@ -9,7 +9,7 @@ void fillMessageFromFrame(const RvcFrame& frame, RvcMessage& out) {
     out.kind = RvcMessage::kKind;
     out.dgn = frame.dgn;
     out.sa = frame.sa;
-    out.length = frame.length;
+    out.length = static_cast<uint16_t>(heldBytes(frame));  // never more than the frame holds
     std::memset(out.data, 0xFF, 8);
     std::memcpy(out.data, frame.data, heldBytes(frame));
 }

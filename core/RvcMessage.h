@@ -28,9 +28,9 @@ struct RvcMessage {
 #pragma pack(pop)
 static_assert(sizeof(RvcMessage) == 8 + 1785);
 
-// The manager's working copy of a frame: same DGN, SA and length; data bytes 0-7 start as
-// 0xFF and the bytes the frame holds are copied over them. Only the header and the first 8
-// data bytes of `out` are written.
+// The manager's working copy of a frame: same DGN, SA and length (at most the 8 bytes a frame
+// holds); data bytes 0-7 start as 0xFF and the bytes the frame holds are copied over them.
+// Only the header and the first 8 data bytes of `out` are written.
 void fillMessageFromFrame(const RvcFrame& frame, RvcMessage& out);
 
 // A message with the given data (at most 1785 bytes; longer input is rejected).

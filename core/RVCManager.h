@@ -1,0 +1,135 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "core/AddressStats.h"
+#include "core/ClientDelivery.h"
+#include "core/DeviceTable.h"
+#include "core/MessageSink.h"
+#include "core/RvcFrame.h"
+#include "core/RvcMessage.h"
+#include "platform/IntegerSetting.h"
+#include "platform/SettingsStore.h"
+
+namespace corvane {
+
+// The hub every received frame passes through: counts it, keeps per-address statistics and
+// hands it on in a fixed order (long messages and requests, raw clients, then - unless it is a
+// transport frame - cooked clients, the script's data fields and the device table).
+//
+// Threads: intake() and dispatchMessage() run on any adapter's receive thread and on threads
+// that echo transmissions; the statistics step, diversion, drain and the option setters run on
+// the user-interface thread. Counters are atomics; the closed-interval statistics are guarded
+// by statsMutex_, the intake ring by ringMutex_.
+class RVCManager {
+  public:
+    static constexpr size_t kRingSize = 1024;
+    static constexpr size_t kRecentSize = 128;
+
+    RVCManager(SettingsStore& settings, DeviceTable& devices);
+    virtual ~RVCManager() = default;
+    RVCManager(const RVCManager&) = delete;
+    RVCManager& operator=(const RVCManager&) = delete;
+
+    // Takes one received frame: dispatched at once, or queued while intake is diverted.
+    void intake(const RvcFrame& frame);
+    // Hands a complete message to cooked clients, the data fields and the device table.
+    void dispatchMessage(const RvcMessage& message);
+    // Forgets the network: statistics, nodes and devices, the intake ring and overruns.
+    void reset();
+
+    // Parks received frames in the ring while the device list is rebuilt.
+    void divertIntake();
+    // Dispatches the parked frames in order, then resumes direct dispatch. Frames arriving
+    // during the drain queue up behind and are dispatched by it too: none is left behind.
+    void drainIntake();
+    bool intakeDiverted() const { return diverted_.load(std::memory_order_relaxed); }
+
+    // Closes the current statistics interval.
+    void statisticsStep();
+
+    // Dispatch stages filled in at start-up, before any adapter runs; null means "none".
+    void setTransportStage(MessageSink* stage) { transportStage_ = stage; }
+    void setClientDelivery(ClientDelivery* delivery) { clients_ = delivery; }
+    void setDataFieldSink(MessageSink* sink) { dataFields_ = sink; }
+
+    // Snapshots of the statistics as of the last step (count is live).
+    AddressStats addressStats(uint8_t sa) const;
+    AddressStats networkStats() const;
+    int32_t overruns() const { return overruns_.load(std::memory_order_relaxed); }
+
+    // The source addresses of the last 128 frames taken in. recentRead belongs to the
+    // network status window's activity strip; the manager never moves it.
+    uint8_t recentSource(size_t index) const {
+        return recentSources_[index & (kRecentSize - 1)].load(std::memory_order_relaxed);
+    }
+    uint8_t recentIndex() const {
+        return static_cast<uint8_t>(recentCounter_.load(std::memory_order_relaxed) &
+                                    (kRecentSize - 1));
+    }
+    std::atomic<uint8_t>& recentRead() { return recentRead_; }
+
+    // Transmit gating, read by the transmit path and written by the menu commands.
+    std::atomic<int32_t>& muteMode() { return muteMode_; }
+    std::atomic<int32_t>& scanNetwork() { return scanNetwork_; }
+    std::atomic<uint8_t>& scanPointer() { return scanPointer_; }
+    std::atomic<uint8_t>& housekeepingCountdown() { return housekeepingCountdown_; }
+
+    bool showPhantoms() const { return showPhantoms_.value() != 0; }
+    bool supportLegacyDM1() const { return supportLegacyDM1_.value() != 0; }
+    // Saves the option and makes the device list rebuild.
+    void setShowPhantoms(bool on);
+    void setSupportLegacyDM1(bool on);
+
+    DeviceTable& deviceTable() { return devices_; }
+    const DeviceTable& deviceTable() const { return devices_; }
+
+    // The debug port's "slots" report.
+    virtual std::string slots() const;
+
+  private:
+    void dispatchFrame(const RvcFrame& frame);
+    void recordSource(uint8_t sa);
+    void closeInterval(AddressStats& stats, int32_t count, bool keepTenIntervals);
+
+    IntegerSetting showPhantoms_;
+    IntegerSetting supportLegacyDM1_;
+    DeviceTable& devices_;
+
+    MessageSink* transportStage_ = nullptr;
+    ClientDelivery* clients_ = nullptr;
+    MessageSink* dataFields_ = nullptr;
+
+    std::atomic<int32_t> muteMode_{0};
+    std::atomic<int32_t> scanNetwork_{1};
+    std::atomic<uint8_t> scanPointer_{0};
+    std::atomic<uint8_t> housekeepingCountdown_{5};
+
+    // Running counts of the interval in progress, bumped by every dispatch.
+    std::array<std::atomic<int32_t>, 256> liveCounts_{};
+    std::atomic<int32_t> liveNetwork_{0};
+
+    mutable std::mutex statsMutex_;  // guards perAddress_, network_ and the window indices
+    std::array<AddressStats, 256> perAddress_{};
+    AddressStats network_{};
+    int window5Index_ = 0;
+    int window10Index_ = 0;
+
+    std::array<std::atomic<uint8_t>, kRecentSize> recentSources_{};
+    std::atomic<uint32_t> recentCounter_{0};
+    std::atomic<uint8_t> recentRead_{0};
+
+    std::mutex ringMutex_;  // guards the ring, its indices and the end of a diversion
+    std::atomic<bool> diverted_{false};
+    std::atomic<int32_t> overruns_{0};
+    size_t ringRead_ = 0;
+    size_t ringWrite_ = 0;
+    std::unique_ptr<RvcFrame[]> ring_;
+};
+
+}  // namespace corvane
