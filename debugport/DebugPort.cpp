@@ -1,0 +1,109 @@
+#include "debugport/DebugPort.h"
+
+#include <array>
+
+#include "debugport/LineAssembler.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr size_t kChunkSize = 512;
+
+}  // namespace
+
+DebugPort::DebugPort(SettingsStore& settings, uint16_t port)
+    : enabled_(settings, "Corvane", "DebugPortEnabled", 0), requestedPort_(port) {}
+
+DebugPort::~DebugPort() { stop(); }
+
+bool DebugPort::start(bool forThisRun) {
+    if (started_ || (!forThisRun && !enabledSetting())) return false;
+    started_ = true;
+    if (!listener_.listen(kListenAddress, requestedPort_)) return false;
+    port_.store(listener_.port(), std::memory_order_relaxed);
+    running_.store(true, std::memory_order_release);
+    thread_ = std::thread([this] { run(); });
+    return true;
+}
+
+void DebugPort::stop() {
+    stop_.store(true, std::memory_order_release);
+    listener_.interrupt();
+    {
+        std::lock_guard lock(clientMutex_);
+        if (client_) client_->shutdownBoth();  // wakes a listener blocked in receive
+    }
+    if (thread_.joinable()) thread_.join();
+    // The listener has ended, so no command can be running any more.
+    commands_.clear();
+}
+
+void DebugPort::run() {
+    while (!stop_.load(std::memory_order_acquire)) {
+        std::optional<TcpStream> stream = listener_.accept();
+        if (!stream) break;
+        {
+            std::lock_guard lock(clientMutex_);
+            client_ = &*stream;
+            sendFailed_.store(false, std::memory_order_relaxed);
+            connected_.store(true, std::memory_order_release);
+        }
+        // A stop that came before the client was published above has not seen it.
+        if (stop_.load(std::memory_order_acquire)) stream->shutdownBoth();
+        SetDebugSink(this);
+        serve(*stream);
+        SetDebugSink(nullptr);
+        {
+            std::lock_guard lock(clientMutex_);
+            connected_.store(false, std::memory_order_release);
+            client_ = nullptr;
+        }
+        stream->shutdownSend();
+    }
+    listener_.close();
+    port_.store(0, std::memory_order_relaxed);
+    running_.store(false, std::memory_order_release);
+}
+
+void DebugPort::serve(TcpStream& stream) {
+    LineAssembler lines;
+    std::array<uint8_t, kChunkSize> chunk;
+    for (;;) {
+        long n = stream.receive(chunk);
+        if (n <= 0) return;  // closed by the client, by stop(), or a socket error
+        for (const std::string& line : lines.feed(std::span(chunk.data(), size_t(n)))) {
+            executeLine(line);
+        }
+        // A client that no longer takes our text is dropped; the port waits for the next.
+        if (sendFailed_.load(std::memory_order_relaxed) || stop_.load(std::memory_order_acquire)) {
+            return;
+        }
+    }
+}
+
+void DebugPort::write(std::string_view text) {
+    std::lock_guard lock(clientMutex_);
+    if (!client_ || !connected_.load(std::memory_order_relaxed)) return;
+    if (!client_->send(text)) sendFailed_.store(true, std::memory_order_relaxed);
+}
+
+void DebugPort::executeLine(const std::string& line) {
+    if (line.empty()) return;
+    if (line[0] == '?') {
+        std::string list = "Available Commands\n\r";
+        for (const std::string& keyword : commands_.keywords()) list += keyword + "\n\r";
+        write(list);
+        return;
+    }
+    size_t blank = line.find(' ');
+    std::string keyword = line.substr(0, blank);
+    std::string parameter = blank == std::string::npos ? std::string() : line.substr(blank + 1);
+    if (std::shared_ptr<Command> command = commands_.find(keyword)) {
+        command->Execute(parameter, *this);
+    } else {
+        DebugPrint("Unrecognized command: %s\n\r", line.c_str());
+    }
+}
+
+}  // namespace corvane

@@ -1,0 +1,84 @@
+#include "platform/TcpStream.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+namespace corvane {
+
+TcpStream::TcpStream(int fd) : fd_(fd) {
+    if (fd_ < 0) return;
+    timeval timeout{1, 0};
+    setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+}
+
+TcpStream::~TcpStream() { close(); }
+
+TcpStream::TcpStream(TcpStream&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+TcpStream& TcpStream::operator=(TcpStream&& other) noexcept {
+    if (this != &other) {
+        close();
+        fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+}
+
+TcpStream TcpStream::connectTo(const std::string& address, uint16_t port) {
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    if (inet_pton(AF_INET, address.c_str(), &to.sin_addr) != 1) return TcpStream();
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return TcpStream();
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) {
+        ::close(fd);
+        return TcpStream();
+    }
+    return TcpStream(fd);
+}
+
+bool TcpStream::waitReadable(int timeoutMs) const {
+    if (fd_ < 0) return false;
+    pollfd wait{fd_, POLLIN, 0};
+    return ::poll(&wait, 1, timeoutMs) > 0;
+}
+
+long TcpStream::receive(std::span<uint8_t> buffer) {
+    if (fd_ < 0) return -1;
+    for (;;) {
+        ssize_t n = ::recv(fd_, buffer.data(), buffer.size(), 0);
+        if (n < 0 && errno == EINTR) continue;
+        return n < 0 ? -1 : static_cast<long>(n);
+    }
+}
+
+bool TcpStream::send(std::string_view bytes) {
+    if (fd_ < 0) return false;
+    while (!bytes.empty()) {
+        ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+bool TcpStream::shutdownSend() { return fd_ >= 0 && ::shutdown(fd_, SHUT_WR) == 0; }
+
+void TcpStream::shutdownBoth() {
+    if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
+}
+
+void TcpStream::close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+}  // namespace corvane
