@@ -1,0 +1,26 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace corvane {
+
+// The per-user folder for mailslots and the single-instance lock: $CORVANE_RUNTIME_DIR, else
+// $XDG_RUNTIME_DIR/corvane, else /tmp/corvane-<uid>. Created mode 0700 when missing; nullopt
+// when it cannot be made a private folder of this user (not a folder, a symbolic link, or
+// somebody else's).
+std::optional<std::string> runtimeDirectory();
+
+// <runtime>/mailslot/RVC, created the same way.
+std::optional<std::string> mailslotDirectory();
+
+// A slot name names one file in the mailslot folder and nothing else:
+//   "RVCManager", "ModA", "rvc-watch.42" -> valid
+//   "", ".", "..", "a/b", a name with control bytes, or longer than 64 -> invalid
+bool isValidSlotName(std::string_view name);
+
+// The socket path of a mailslot; nullopt for an invalid name or when the folder is unusable.
+std::optional<std::string> mailslotPath(std::string_view name);
+
+}  // namespace corvane
