@@ -1,0 +1,122 @@
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "core/ClientDelivery.h"
+#include "core/DeviceTable.h"
+#include "core/FrameSender.h"
+#include "core/LongMessages.h"
+#include "core/RVCManager.h"
+#include "core/RvcFrame.h"
+#include "core/RvcMessage.h"
+#include "core/TransmitPath.h"
+#include "core/TransportStage.h"
+#include "platform/MemorySettingsStore.h"
+#include "tests/support/FakeClock.h"
+
+namespace corvane::test {
+
+// One frame as an adapter was asked to put it on the wire.
+struct SentFrame {
+    uint32_t dgn;
+    uint8_t sa;
+    uint8_t priority;
+    uint16_t length;
+    std::vector<uint8_t> data;
+};
+
+// Stands in for the adapter hardware: keeps every frame it is handed.
+class RecordingSender final : public FrameSender {
+  public:
+    void sendFrame(uint32_t dgn, uint8_t sa, uint8_t priority, uint16_t length,
+                   const uint8_t* data) override {
+        std::lock_guard lock(mutex_);
+        frames_.push_back(SentFrame{dgn, sa, priority, length,
+                                    std::vector<uint8_t>(data, data + (length < 8 ? length : 8))});
+    }
+    bool echoTransmits() const override { return echo_; }
+    void setEcho(bool on) { echo_ = on; }
+
+    std::vector<SentFrame> frames() const {
+        std::lock_guard lock(mutex_);
+        return frames_;
+    }
+    void clear() {
+        std::lock_guard lock(mutex_);
+        frames_.clear();
+    }
+
+  private:
+    mutable std::mutex mutex_;
+    std::vector<SentFrame> frames_;
+    bool echo_ = false;
+};
+
+// Stands in for the module client bus: keeps what dispatch delivers to raw and cooked clients.
+class RecordingClients final : public ClientDelivery {
+  public:
+    void deliverRaw(const RvcFrame& frame) override {
+        std::lock_guard lock(mutex_);
+        raw_.push_back(frame);
+    }
+    void deliverCooked(const RvcMessage& message) override {
+        std::lock_guard lock(mutex_);
+        cooked_.push_back(message);
+    }
+    std::string report() const override { return {}; }
+
+    std::vector<RvcFrame> raw() const {
+        std::lock_guard lock(mutex_);
+        return raw_;
+    }
+    std::vector<RvcMessage> cooked() const {
+        std::lock_guard lock(mutex_);
+        return cooked_;
+    }
+    void clear() {
+        std::lock_guard lock(mutex_);
+        raw_.clear();
+        cooked_.clear();
+    }
+
+  private:
+    mutable std::mutex mutex_;
+    std::vector<RvcFrame> raw_;
+    std::vector<RvcMessage> cooked_;
+};
+
+// The network core wired as at start-up: manager, transmit path, long messages and the
+// dispatch stage between them, with a recording adapter current.
+struct TransmitHarness {
+    TransmitHarness() {
+        manager.setTransportStage(&stage);
+        manager.setClientDelivery(&clients);
+        transmit.setSender(&sender);
+    }
+
+    // A received frame, through the manager's intake.
+    void receive(uint32_t dgn, uint8_t sa, std::vector<uint8_t> data, uint8_t priority = 6) {
+        manager.intake(makeFrame(CanIdentifier{priority, dgn, sa, 0}, 0,
+                                 static_cast<uint16_t>(data.size()), data));
+    }
+
+    MemorySettingsStore settings;
+    FakeClock clock;
+    DeviceTable devices{clock};
+    RVCManager manager{settings, devices};
+    TransmitPath transmit{manager};
+    LongMessages longMessages{manager, transmit};
+    TransportStage stage{longMessages, transmit};
+    RecordingClients clients;
+    RecordingSender sender;
+};
+
+inline std::vector<uint8_t> bytesOf(const RvcMessage& m) {
+    return std::vector<uint8_t>(m.data, m.data + m.length);
+}
+
+}  // namespace corvane::test
