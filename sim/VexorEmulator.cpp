@@ -1,0 +1,232 @@
+#include "sim/VexorEmulator.h"
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+
+#include "core/CanIdentifier.h"
+#include "platform/SerialPortLineCutter.h"
+
+namespace corvane::sim {
+
+namespace {
+
+constexpr size_t kPendingLimit = 64 * 1024;  // the adapter's receive FIFO, in line bytes
+constexpr size_t kToolLineLog = 10000;
+constexpr int kPollMs = 1;
+constexpr int kWriteWaitMs = 5;
+constexpr uint32_t kLoadDgn = 0x1FFFD;  // DC_SOURCE_STATUS_1: plausible, harmless traffic
+constexpr uint8_t kLoadPriority = 6;
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// "T" + 8 hex identifier digits + hex pairs -> frame; nullopt for anything else.
+std::optional<RvcFrame> parseTransmit(std::string_view line) {
+    if (line.size() < 9 || line.size() > 9 + 16 || (line.size() - 9) % 2 != 0) return {};
+    uint32_t id = 0;
+    for (size_t i = 1; i < 9; ++i) {
+        int d = hexValue(line[i]);
+        if (d < 0) return {};
+        id = (id << 4) | static_cast<uint32_t>(d);
+    }
+    std::array<uint8_t, 8> data{};
+    size_t length = (line.size() - 9) / 2;
+    for (size_t i = 0; i < length; ++i) {
+        int hi = hexValue(line[9 + 2 * i]);
+        int lo = hexValue(line[10 + 2 * i]);
+        if (hi < 0 || lo < 0) return {};
+        data[i] = static_cast<uint8_t>(hi << 4 | lo);
+    }
+    return makeFrame(unpackIdentifier(id), 0, static_cast<uint16_t>(length), data);
+}
+
+}  // namespace
+
+VexorEmulator::VexorEmulator(SimulatedVehicle& vehicle) : VexorEmulator(vehicle, Options{}) {}
+
+VexorEmulator::VexorEmulator(SimulatedVehicle& vehicle, Options options)
+    : vehicle_(vehicle), options_(options) {}
+
+VexorEmulator::~VexorEmulator() { stop(); }
+
+bool VexorEmulator::start() {
+    stop();
+    if (!pty_.open()) return false;
+    pending_.clear();
+    pendingLines_.clear();
+    headStarted_ = false;
+    probesIgnored_ = 0;
+    loadSent_ = 0;
+    open_ = false;
+    running_ = true;
+    thread_ = std::thread([this] { run(); });
+    return true;
+}
+
+void VexorEmulator::stop() {
+    running_ = false;
+    if (thread_.joinable()) thread_.join();
+    pty_.close();
+    open_ = false;
+}
+
+void VexorEmulator::setCreditPool(std::optional<int> count) {
+    std::lock_guard lock(mutex_);
+    creditPool_ = count;
+}
+
+std::string VexorEmulator::dataRate() const {
+    std::lock_guard lock(mutex_);
+    return dataRate_;
+}
+
+std::vector<std::string> VexorEmulator::linesFromTool() const {
+    std::lock_guard lock(mutex_);
+    return linesFromTool_;
+}
+
+void VexorEmulator::run() {
+    using Clock = std::chrono::steady_clock;
+    const auto origin = Clock::now() - std::chrono::milliseconds(vehicle_.now());
+    const auto loadOrigin = Clock::now();
+    SerialPortLineCutter cutter;
+    uint8_t buffer[1024];
+    while (running_.load(std::memory_order_relaxed)) {
+        pty_.waitReadable(kPollMs);
+        for (;;) {
+            std::ptrdiff_t n = pty_.read(buffer);
+            if (n <= 0) break;
+            cutter.feed(std::span<const uint8_t>(buffer, static_cast<size_t>(n)),
+                        [this](std::string_view line) { handleLine(line); });
+        }
+        const auto now = Clock::now();
+        const int64_t ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(now - origin).count();
+        vehicle_.advanceTo(ms, [this](const RvcFrame& f) { queueFrame(f); });
+
+        if (options_.loadFramesPerSecond > 0) {
+            const int64_t loadMs =
+                std::chrono::duration_cast<std::chrono::milliseconds>(now - loadOrigin).count();
+            const int64_t due = loadMs * options_.loadFramesPerSecond / 1000;
+            for (; loadSent_ < due; ++loadSent_) {
+                std::array<uint8_t, 8> data{};
+                ++loadCounter_;
+                for (size_t i = 0; i < 4; ++i)
+                    data[i] = static_cast<uint8_t>(loadCounter_ >> (8 * i));
+                queueFrame(makeFrame(CanIdentifier{kLoadPriority, kLoadDgn, options_.loadSource, 0},
+                                     static_cast<uint32_t>(ms), 8, data));
+            }
+        }
+        flush();
+    }
+}
+
+void VexorEmulator::handleLine(std::string_view line) {
+    {
+        std::lock_guard lock(mutex_);
+        if (linesFromTool_.size() >= kToolLineLog) linesFromTool_.erase(linesFromTool_.begin());
+        linesFromTool_.emplace_back(line);
+    }
+    if (line == "v:") {
+        if (probesIgnored_ < options_.ignoredProbes) {
+            ++probesIgnored_;
+            return;
+        }
+        open_ = true;
+        reply(std::string(kBanner) + "\r\n");
+    } else if (line == "v.") {
+        open_ = false;
+        // Frames not yet on the line are dropped; one already begun is finished.
+        size_t keep = headStarted_ && !pendingLines_.empty() ? 1 : 0;
+        pending_.resize(keep ? pendingLines_[0].end : 0);
+        pendingLines_.resize(keep);
+    } else if (line == "b?") {
+        int credits;
+        {
+            std::lock_guard lock(mutex_);
+            credits = creditPool_ ? *creditPool_ : options_.credits;
+        }
+        reply("b=" + std::to_string(credits) + "\r\n");
+    } else if (line == "c=250K" || line == "c=500K") {
+        {
+            std::lock_guard lock(mutex_);
+            dataRate_ = std::string(line.substr(2));
+        }
+        reply(std::string(line) + "\r\n");
+    } else if (line.size() >= 1 && line[0] == 'T') {
+        auto frame = parseTransmit(line);
+        if (!frame) return;
+        {
+            std::lock_guard lock(mutex_);
+            if (creditPool_) {
+                if (*creditPool_ == 0) {
+                    // A real adapter would drop it: the tool broke the credit rule.
+                    overflows_.fetch_add(1, std::memory_order_relaxed);
+                    return;
+                }
+                --*creditPool_;
+            }
+        }
+        transmits_.fetch_add(1, std::memory_order_relaxed);
+        vehicle_.receive(*frame);
+    }
+}
+
+void VexorEmulator::queueFrame(const RvcFrame& f) {
+    if (!open_.load(std::memory_order_relaxed) || !busActive_.load(std::memory_order_relaxed)) {
+        return;
+    }
+    uint32_t id =
+        packIdentifier(f.priority, f.dgn | (static_cast<uint32_t>(f.reserved) << 17), f.sa);
+    char text[64];
+    int n = std::snprintf(text, sizeof text, "R%08X", static_cast<unsigned>(id));
+    for (size_t i = 0; i < heldBytes(f); ++i) {
+        n += std::snprintf(text + n, sizeof text - static_cast<size_t>(n), "%02X", f.data[i]);
+    }
+    n += std::snprintf(text + n, sizeof text - static_cast<size_t>(n), ",%u\r\n",
+                       static_cast<unsigned>(f.timestamp));
+    if (pending_.size() + static_cast<size_t>(n) > kPendingLimit) {
+        framesDropped_.fetch_add(1, std::memory_order_relaxed);
+        return;
+    }
+    queueLine(std::string_view(text, static_cast<size_t>(n)), true);
+}
+
+void VexorEmulator::queueLine(std::string_view text, bool frame) {
+    pending_.append(text);
+    pendingLines_.push_back({pending_.size(), frame});
+}
+
+void VexorEmulator::reply(std::string_view text) {
+    // Behind the frames already queued, never inside a line.
+    queueLine(text, false);
+    flush();
+}
+
+void VexorEmulator::flush() {
+    if (pending_.empty()) return;
+    std::ptrdiff_t n = pty_.write(pending_, kWriteWaitMs);
+    if (n <= 0) return;
+    size_t written = static_cast<size_t>(n);
+    size_t complete = 0;
+    uint64_t frames = 0;
+    while (complete < pendingLines_.size() && pendingLines_[complete].end <= written) {
+        if (pendingLines_[complete].frame) ++frames;
+        ++complete;
+    }
+    framesWritten_.fetch_add(frames, std::memory_order_relaxed);
+    const size_t lastEnd = complete > 0 ? pendingLines_[complete - 1].end : 0;
+    const bool wasStarted = headStarted_;
+    pending_.erase(0, written);
+    pendingLines_.erase(pendingLines_.begin(),
+                        pendingLines_.begin() + static_cast<std::ptrdiff_t>(complete));
+    for (auto& line : pendingLines_) line.end -= written;
+    headStarted_ = !pendingLines_.empty() && (written > lastEnd || (complete == 0 && wasStarted));
+}
+
+}  // namespace corvane::sim

@@ -1,0 +1,182 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/SerialPort.h"
+#include "platform/SerialPortLineCutter.h"
+#include "sim/SimulatedVehicle.h"
+#include "sim/VexorEmulator.h"
+
+namespace corvane::sim {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The tool's end of the line, driven by hand.
+class ToolEnd {
+  public:
+    explicit ToolEnd(const std::string& path) { EXPECT_TRUE(port_.open(path)); }
+    void send(std::string_view text) { ASSERT_TRUE(port_.write(text)); }
+    // Reads for `time`, keeping every line.
+    void collect(std::chrono::milliseconds time) {
+        auto until = std::chrono::steady_clock::now() + time;
+        uint8_t buf[1024];
+        while (std::chrono::steady_clock::now() < until) {
+            auto n = port_.read(buf);
+            if (n <= 0) {
+                port_.waitReadable(1);
+                continue;
+            }
+            cutter_.feed(std::span<const uint8_t>(buf, static_cast<size_t>(n)),
+                         [&](std::string_view l) { lines.emplace_back(l); });
+        }
+    }
+    size_t count(char first) const {
+        size_t n = 0;
+        for (const auto& l : lines) n += !l.empty() && l[0] == first;
+        return n;
+    }
+    bool has(const std::string& line) const {
+        for (const auto& l : lines) {
+            if (l == line) return true;
+        }
+        return false;
+    }
+    std::vector<std::string> lines;
+
+  private:
+    SerialPort port_;
+    SerialPortLineCutter cutter_;
+};
+
+TEST(VexorEmulator, AnswersTheToolsCommands) {
+    SimulatedVehicle vehicle;
+    VexorEmulator emulator(vehicle);
+    ASSERT_TRUE(emulator.start());
+    ToolEnd tool(emulator.path());
+
+    tool.collect(600ms);
+    EXPECT_TRUE(tool.lines.empty()) << "frames before the adapter was started";
+    EXPECT_FALSE(emulator.open());
+
+    tool.send("v:\nb?\nc=500K\nc=125K\n");
+    tool.collect(1200ms);
+    ASSERT_FALSE(tool.lines.empty());
+    EXPECT_EQ(tool.lines[0], VexorEmulator::kBanner);
+    EXPECT_TRUE(tool.has("b=64"));
+    EXPECT_TRUE(tool.has("c=500K"));
+    EXPECT_FALSE(tool.has("c=125K"));
+    EXPECT_EQ(emulator.dataRate(), "500K");
+    EXPECT_TRUE(emulator.open());
+    // Vehicle traffic as R lines, each with a timestamp after a comma.
+    EXPECT_GE(tool.count('R'), 5u);
+    for (const auto& l : tool.lines) {
+        if (l[0] != 'R') continue;
+        EXPECT_NE(l.find(',', 9), std::string::npos) << l;
+    }
+    EXPECT_EQ(emulator.framesWritten(), tool.count('R'));
+
+    // A request for the inverter's PRODUCT_ID goes on the bus; the answer comes back as a
+    // broadcast long message from 0x42.
+    tool.lines.clear();
+    tool.send("T18EA42F9EBFE00\n");
+    tool.collect(500ms);
+    EXPECT_EQ(emulator.transmits(), 1u);
+    bool announce = false;
+    for (const auto& l : tool.lines) announce |= l.rfind("R1CECFF42", 0) == 0;
+    EXPECT_TRUE(announce);
+
+    // Malformed transmissions never reach the bus.
+    tool.send("T18EA42F9EBF\nT18EA4ZF9\nT\n");
+    tool.collect(50ms);
+    EXPECT_EQ(emulator.transmits(), 1u);
+
+    tool.send("v.\n");
+    tool.collect(100ms);
+    tool.lines.clear();
+    tool.collect(700ms);
+    EXPECT_EQ(tool.count('R'), 0u);
+    EXPECT_FALSE(emulator.open());
+
+    auto heard = emulator.linesFromTool();
+    ASSERT_GE(heard.size(), 4u);
+    EXPECT_EQ(heard[0], "v:");
+    EXPECT_EQ(heard[1], "b?");
+}
+
+TEST(VexorEmulator, SlowToWakeAndFixedCredits) {
+    SimulatedVehicle vehicle;
+    VexorEmulator::Options options;
+    options.ignoredProbes = 2;
+    VexorEmulator emulator(vehicle, options);
+    ASSERT_TRUE(emulator.start());
+    ToolEnd tool(emulator.path());
+
+    tool.send("v:\n");
+    tool.collect(50ms);
+    tool.send("v:\n");
+    tool.collect(50ms);
+    EXPECT_TRUE(tool.lines.empty());
+    tool.send("v:\n");
+    tool.collect(50ms);
+    ASSERT_FALSE(tool.lines.empty());
+    EXPECT_EQ(tool.lines[0], VexorEmulator::kBanner);
+
+    emulator.setCreditPool(2);
+    tool.lines.clear();
+    tool.send("b?\nT19FFFDF901\nT19FFFDF902\nT19FFFDF903\nb?\n");
+    tool.collect(100ms);
+    EXPECT_TRUE(tool.has("b=2"));
+    EXPECT_TRUE(tool.has("b=0"));
+    EXPECT_EQ(emulator.transmits(), 2u);
+    EXPECT_EQ(emulator.overflows(), 1u);
+}
+
+TEST(VexorEmulator, BusLoadArrivesWhole) {
+    SimulatedVehicle vehicle;
+    VexorEmulator::Options options;
+    options.loadFramesPerSecond = 4000;
+    VexorEmulator emulator(vehicle, options);
+    ASSERT_TRUE(emulator.start());
+    ToolEnd tool(emulator.path());
+    tool.send("v:\n");
+    tool.collect(1000ms);
+    emulator.setBusActive(false);
+    tool.collect(100ms);
+
+    EXPECT_EQ(emulator.framesDropped(), 0u);
+    EXPECT_EQ(tool.count('R'), emulator.framesWritten());
+    EXPECT_GT(emulator.framesWritten(), 3000u);
+    // The load frames count up without a gap.
+    uint32_t expected = 1;
+    for (const auto& l : tool.lines) {
+        if (l.rfind("R19FFFD80", 0) != 0) continue;
+        uint32_t counter = 0;
+        for (int i = 3; i >= 0; --i)
+            counter = counter << 8 | std::stoul(l.substr(9 + 2 * i, 2), nullptr, 16);
+        ASSERT_EQ(counter, expected) << l;
+        ++expected;
+    }
+    EXPECT_GT(expected, 3000u);
+}
+
+TEST(VexorEmulator, StopLooksLikeAnUnplug) {
+    SimulatedVehicle vehicle;
+    VexorEmulator emulator(vehicle);
+    ASSERT_TRUE(emulator.start());
+    SerialPort port;
+    ASSERT_TRUE(port.open(emulator.path()));
+    emulator.stop();
+    uint8_t buf[16];
+    EXPECT_EQ(port.read(buf), SerialPort::kReadFailed);
+    // And it can be started again, on a fresh terminal.
+    ASSERT_TRUE(emulator.start());
+    SerialPort again;
+    EXPECT_TRUE(again.open(emulator.path()));
+}
+
+}  // namespace
+}  // namespace corvane::sim
