@@ -37,7 +37,7 @@ std::vector<SimNode> standardNodes() {
          40},
         {0x58, 88, "Coldline", "CT-88 Thermostat", "CT8800412", "88", 0x05, false, true, 120},
         {0x65, 101, "ACME", "Heater 5", "SN123", "7", 0x05, false, true, 210},
-        {0x48, 72, "Brightwater", "TankSense 4", "BW-4-2231", "4", 0x04, true, true, 330},
+        {0x48, 72, "Brightwater", "TankSense 4", "BW-4-2231", "4", 0x05, true, true, 330},
         {0x8E, 142, "Skyvent", "Roof Fan 2", "SV2-0091", "2", 0x05, false, false, 420},
     };
 }

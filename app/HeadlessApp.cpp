@@ -1,0 +1,54 @@
+#include "app/HeadlessApp.h"
+
+#include <QCoreApplication>
+#include <atomic>
+#include <ctime>
+
+#include "app/DeviceListText.h"
+
+namespace corvane {
+
+namespace {
+
+// The one thing a signal handler may touch.
+std::atomic<bool> stopRequested{false};
+
+constexpr int kTicksPerPrint = 1000 / PeriodicDuties::kTickMs;
+
+}  // namespace
+
+HeadlessApp::HeadlessApp(ApplicationCore& core, std::FILE* out, QObject* parent)
+    : QObject(parent), core_(core), out_(out) {
+    connect(&timer_, &QTimer::timeout, this, &HeadlessApp::tick);
+}
+
+void HeadlessApp::start() { timer_.start(PeriodicDuties::kTickMs); }
+
+void HeadlessApp::requestStop() { stopRequested.store(true); }
+
+void HeadlessApp::tick() {
+    if (stopRequested.load()) {
+        timer_.stop();
+        QCoreApplication::quit();
+        return;
+    }
+    core_.duties().tick();
+    if (++ticks_ % kTicksPerPrint == 0) printDeviceList();
+}
+
+void HeadlessApp::printDeviceList() {
+    // Until the tool can ask nodes for their PRODUCT_ID, every device is a phantom: list them.
+    const bool phantoms = true;
+    const auto lines = deviceListLines(core_.deviceTable(), phantoms);
+    const auto net = core_.manager().networkStats();
+    std::time_t now = std::time(nullptr);
+    char stamp[16];
+    std::strftime(stamp, sizeof stamp, "%H:%M:%S", std::localtime(&now));
+    std::fprintf(out_, "\n== %s  %zu device(s)  %d frames/s  overruns %d%s\n", stamp,
+                 lines.size() - 1, net.rate, core_.manager().overruns(),
+                 phantoms ? "  (phantoms listed: devices not yet identified)" : "");
+    for (const auto& l : lines) std::fprintf(out_, "%s\n", l.c_str());
+    std::fflush(out_);
+}
+
+}  // namespace corvane
