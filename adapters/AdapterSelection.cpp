@@ -1,0 +1,98 @@
+#include "adapters/AdapterSelection.h"
+
+#include "core/TransmitPath.h"
+
+namespace corvane {
+
+AdapterSelection::AdapterSelection(AdapterSettings& settings, TransmitPath& transmit,
+                                   UserNotifier& notifier, Adapters adapters)
+    : settings_(settings),
+      transmit_(transmit),
+      notifier_(notifier),
+      adapters_(adapters),
+      current_(&adapters.none) {
+    transmit_.setSender(&adapters_.none);
+}
+
+void AdapterSelection::makeCurrent(Conduit& conduit) {
+    current_.store(&conduit, std::memory_order_release);
+    transmit_.setSender(&conduit);
+}
+
+bool AdapterSelection::usbIsCurrent() const {
+    return isCurrent(adapters_.ftSeries) || isCurrent(adapters_.serial);
+}
+
+void AdapterSelection::connectUsb() {
+    if (usbIsCurrent()) {
+        current().reconnect();
+        return;
+    }
+    current().disconnect();
+    makeCurrent(adapters_.none);
+    Conduit* chosen = nullptr;
+    switch (settings_.adapterType().value()) {
+        case AdapterSettings::kFtSeries:
+            chosen = &adapters_.ftSeries;
+            break;
+        case AdapterSettings::kVexorSeries:
+            chosen = &adapters_.serial;
+            break;
+        default:
+            notifier_.showMessage(kConfigurationErrorText, kConfigurationErrorTitle);
+            return;
+    }
+    if (chosen->connect()) makeCurrent(*chosen);
+}
+
+void AdapterSelection::connectCloud() {
+    if (isCurrent(adapters_.cloud)) {
+        adapters_.cloud.reconnect();
+        return;
+    }
+    current().disconnect();
+    makeCurrent(adapters_.none);
+    if (adapters_.cloud.connect()) makeCurrent(adapters_.cloud);
+}
+
+void AdapterSelection::disconnect() {
+    current().disconnect();
+    makeCurrent(adapters_.none);
+}
+
+void AdapterSelection::reconnect() {
+    if (!isCurrent(adapters_.none)) current().reconnect();
+}
+
+void AdapterSelection::selectAdapterType(int32_t type) { settings_.adapterType().set(type); }
+
+void AdapterSelection::selectDataRate(int32_t rate) {
+    settings_.dataRate().set(rate);
+    if (adapters_.ftSeries.getState() == Conduit::kConnected) adapters_.ftSeries.reconnect();
+    if (adapters_.serial.getState() == Conduit::kConnected && adapters_.serialRate) {
+        adapters_.serialRate->sendDataRate(rate);
+    }
+}
+
+void AdapterSelection::toggleConnectOnStartup() {
+    settings_.autoStart().set(settings_.autoStart().value() == 0 ? 1 : 0);
+}
+
+void AdapterSelection::toggleEchoTransmits() {
+    Conduit& c = current();
+    c.setEchoTransmits(!c.echoTransmits());
+}
+
+void AdapterSelection::startupTick(bool altHeld) {
+    if (startupDecided_) return;
+    if (altHeld) {
+        startupDecided_ = true;
+        return;
+    }
+    // Undecided while "Connect on Startup" is off, so switching it on later still connects.
+    if (settings_.autoStart().value() == 0) return;
+    startupDecided_ = true;
+    connectUsb();
+}
+
+}  // namespace corvane

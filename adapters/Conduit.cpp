@@ -1,0 +1,33 @@
+#include "adapters/Conduit.h"
+
+#include "core/TransmitPath.h"
+
+namespace corvane {
+
+Conduit::Conduit(SettingsStore& settings, TransmitPath& transmit)
+    : transmit_(transmit), echoTransmits_(settings, "Corvane", "EchoTransmits", 0) {}
+
+int Conduit::connect() {
+    if (getState() == kDisabled) return 0;
+    setState(kConnected);
+    return 1;
+}
+
+int Conduit::reconnect() { return connect(); }
+
+int Conduit::getState() const { return state_.load(std::memory_order_relaxed); }
+
+void Conduit::disconnect() {
+    if (getState() != kDisabled) setState(kDisconnected);
+}
+
+void Conduit::setState(int value) { state_.store(value, std::memory_order_relaxed); }
+
+void Conduit::sendFrame(uint32_t, uint8_t, uint8_t, uint16_t, const uint8_t*) {}
+
+void Conduit::send(uint32_t dgn, uint8_t sa, uint8_t priority, uint16_t length,
+                   const uint8_t* data) {
+    transmit_.sendVia(*this, dgn, sa, priority, length, data);
+}
+
+}  // namespace corvane
