@@ -53,8 +53,8 @@ class ScriptEngine {
     void Constant(std::string_view arguments);
     void Format(std::string_view arguments);
     void Dictionary(std::string_view arguments);
-    // The variable commands that name an existing datum; false (and the error logged) when
-    // none has the name.
+    // The variable commands that name an existing datum; when none has the name, the error is
+    // logged instead.
     void WithDatum(std::string_view arguments, void (*action)(RVCDatum&), bool redrawAll);
 
     ScriptWindow& window_;

@@ -15,7 +15,7 @@ class ScriptFile {
     ScriptFile(const ScriptFile&) = delete;
     ScriptFile& operator=(const ScriptFile&) = delete;
 
-    // Opens an existing file for reading; false when it does not exist or cannot be read.
+    // Opens an existing regular file for reading; false when there is none or it cannot be read.
     bool Open(const std::string& path);
     bool IsOpen() const { return file_ != nullptr; }
     void Close();

@@ -289,9 +289,14 @@ TEST_F(ScriptEngineTest, QueuedGotosHoldAtMostOneHundred) {
     EXPECT_FALSE(engine_.TakeQueuedGoto().has_value());  // the 101st was dropped
 }
 
-TEST_F(ScriptEngineTest, MissingScriptDoesNotOpen) {
+TEST_F(ScriptEngineTest, OnlyExistingRegularFilesOpen) {
     EXPECT_FALSE(engine_.OpenScript((folder_ / "absent.scr").string()));
     EXPECT_FALSE(engine_.file().IsOpen());
+    // A device never ends a line; a folder holds none.
+    EXPECT_FALSE(engine_.OpenScript("/dev/zero"));
+    EXPECT_FALSE(engine_.OpenScript(folder_.string()));
+    Run({"DICTIONARY /dev/zero"});
+    EXPECT_EQ(window_.log, std::vector<std::string>{"Could not open file [/dev/zero]."});
 }
 
 }  // namespace
