@@ -4,6 +4,7 @@
 #include <mutex>
 #include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/ClientDelivery.h"
@@ -34,10 +35,16 @@ class RecordingSender final : public FrameSender {
   public:
     void sendFrame(uint32_t dgn, uint8_t sa, uint8_t priority, uint16_t length,
                    const uint8_t* data) override {
-        std::lock_guard lock(mutex_);
-        frames_.push_back(SentFrame{dgn, sa, priority, length,
-                                    std::vector<uint8_t>(data, data + (length < 8 ? length : 8))});
+        {
+            std::lock_guard lock(mutex_);
+            frames_.push_back(
+                SentFrame{dgn, sa, priority, length,
+                          std::vector<uint8_t>(data, data + (length < 8 ? length : 8))});
+        }
+        // A real adapter takes a moment per frame; giving way here lets other senders in.
+        if (yield_) std::this_thread::yield();
     }
+    void setYield(bool on) { yield_ = on; }
     bool echoTransmits() const override { return echo_; }
     void setEcho(bool on) { echo_ = on; }
 
@@ -54,6 +61,7 @@ class RecordingSender final : public FrameSender {
     mutable std::mutex mutex_;
     std::vector<SentFrame> frames_;
     bool echo_ = false;
+    bool yield_ = false;
 };
 
 // Stands in for the module client bus: keeps what dispatch delivers to raw and cooked clients.
