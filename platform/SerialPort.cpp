@@ -126,11 +126,12 @@ bool SerialPort::write(std::string_view text) {
     return true;
 }
 
-void SerialPort::startReader(LineHandler onLine, FailureHandler onFailure) {
+void SerialPort::startReader(LineHandler onLine, FailureHandler onFailure, std::string earlier) {
     stopReader();
     if (reader_.joinable()) reader_.join();
     onLine_ = std::move(onLine);
     onFailure_ = std::move(onFailure);
+    earlier_ = std::move(earlier);
     // Set before the thread starts, so that it never sees itself stopped at birth.
     running_.store(true, std::memory_order_release);
     reader_ = std::thread([this] { readerLoop(); });
@@ -144,6 +145,11 @@ void SerialPort::stopReader() {
 void SerialPort::readerLoop() {
     readerId_.store(std::this_thread::get_id());
     SerialPortLineCutter cutter;
+    auto deliver = [this](std::string_view line) {
+        if (onLine_) onLine_(line);
+    };
+    cutter.feed(std::span(reinterpret_cast<const uint8_t*>(earlier_.data()), earlier_.size()),
+                deliver);
     uint8_t buffer[kReadChunk];
     while (running_.load(std::memory_order_acquire)) {
         std::ptrdiff_t n = read(buffer);
@@ -157,10 +163,7 @@ void SerialPort::readerLoop() {
             waitReadable(kReaderPollMs);
             continue;
         }
-        cutter.feed(std::span<const uint8_t>(buffer, static_cast<size_t>(n)),
-                    [this](std::string_view line) {
-                        if (onLine_) onLine_(line);
-                    });
+        cutter.feed(std::span<const uint8_t>(buffer, static_cast<size_t>(n)), deliver);
     }
     readerId_.store(std::thread::id{});
 }

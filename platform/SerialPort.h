@@ -57,8 +57,9 @@ class SerialPort {
 
     // Starts the reader thread: every non-empty line (at most 127 characters kept) goes to
     // `onLine`; when the line fails, `onFailure` is called once and the thread ends. Both
-    // handlers are installed before the thread starts.
-    void startReader(LineHandler onLine, FailureHandler onFailure);
+    // handlers are installed before the thread starts. `earlier` holds bytes already read from
+    // the line (after a probe's answer); they are cut into lines first.
+    void startReader(LineHandler onLine, FailureHandler onFailure, std::string earlier = {});
     // Tells the reader to end and waits for it, unless called on the reader thread itself.
     void stopReader();
     bool readerRunning() const { return running_.load(std::memory_order_acquire); }
@@ -73,6 +74,7 @@ class SerialPort {
     std::atomic<bool> running_{false};
     LineHandler onLine_;
     FailureHandler onFailure_;
+    std::string earlier_;
     std::thread reader_;
     std::atomic<std::thread::id> readerId_{};
 };

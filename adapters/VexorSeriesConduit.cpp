@@ -1,0 +1,252 @@
+#include "adapters/VexorSeriesConduit.h"
+
+#include "adapters/VexorLineParser.h"
+#include "core/RVCManager.h"
+#include "debugport/DebugPrint.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr auto kProbeWait = std::chrono::milliseconds(20);
+constexpr auto kReconnectPause = std::chrono::milliseconds(50);
+constexpr auto kSenderPass = std::chrono::milliseconds(1);
+// An unanswered credit query is asked again after this long: the answer was lost.
+constexpr auto kCreditQueryRetry = std::chrono::milliseconds(20);
+constexpr size_t kProbeRead = 1024;
+
+}  // namespace
+
+VexorSeriesConduit::VexorSeriesConduit(SettingsStore& settings, TransmitPath& transmit,
+                                       RVCManager& manager, AdapterSettings& adapterSettings,
+                                       UserNotifier& notifier, std::string preferredPort)
+    : Conduit(settings, transmit),
+      manager_(manager),
+      adapterSettings_(adapterSettings),
+      notifier_(notifier),
+      serialPorts_(settings, "Corvane", "SerialPorts", ""),
+      preferredPort_(std::move(preferredPort)) {}
+
+VexorSeriesConduit::~VexorSeriesConduit() {
+    disconnect();
+    port_.stopReader();
+}
+
+void VexorSeriesConduit::setPreferredPort(std::string path) {
+    std::lock_guard lock(lifecycleMutex_);
+    preferredPort_ = std::move(path);
+}
+
+std::string VexorSeriesConduit::portName() const { return port_.portName(); }
+
+int32_t VexorSeriesConduit::credits() const {
+    std::lock_guard lock(creditMutex_);
+    return creditState_.credits;
+}
+
+int VexorSeriesConduit::connect() {
+    std::lock_guard lock(lifecycleMutex_);
+    if (connected()) return 1;
+    if (getState() == kDisabled) return 0;
+    for (const auto& path : SerialPort::candidates(serialPorts_.value(), preferredPort_)) {
+        std::string after;
+        if (!probe(path, after)) continue;
+        startSession(std::move(after));
+        return 1;
+    }
+    notifier_.showMessage(kNotFoundText, kNotFoundTitle);
+    return 0;
+}
+
+bool VexorSeriesConduit::probe(const std::string& path, std::string& after) {
+    if (!port_.open(path)) return false;
+    port_.write("v:\n");
+    std::this_thread::sleep_for(kProbeWait);
+    std::string received;  // everything read, from the start of its first unfinished line
+    uint8_t buffer[kProbeRead];
+    for (int attempt = 1; attempt <= kProbeAttempts; ++attempt) {
+        std::ptrdiff_t n = port_.read(buffer);
+        if (n <= 0) {
+            if (attempt < kProbeAttempts) {
+                port_.write("v:\n");
+                std::this_thread::sleep_for(kProbeWait);
+            }
+            continue;
+        }
+        received.append(reinterpret_cast<const char*>(buffer), static_cast<size_t>(n));
+        size_t start = 0;
+        for (size_t end; (end = received.find_first_of("\r\n", start)) != std::string::npos;
+             start = end + 1) {
+            if (isVexorBanner(std::string_view(received).substr(start, end - start))) {
+                after = received.substr(end + 1);
+                return true;
+            }
+        }
+        received.erase(0, start);
+    }
+    port_.write("v.\n");
+    port_.close();
+    return false;
+}
+
+void VexorSeriesConduit::startSession(std::string after) {
+    {
+        std::lock_guard lock(creditMutex_);
+        creditState_ = CreditState{};
+    }
+    stopping_ = false;
+    port_.startReader([this](std::string_view line) { handleLine(line); },
+                      [this] { handleLineLost(); }, std::move(after));
+    connected_.store(true, std::memory_order_release);
+    setState(kConnected);
+    DebugPrint("Vexor-series adapter on %s\r\n", port_.portName().c_str());
+    manager_.deviceTable().addToolEntries();
+    if (sender_.joinable()) sender_.join();
+    sender_ = std::thread([this] { senderLoop(); });
+    queryCredits();
+    port_.write(adapterSettings_.dataRate().value() == AdapterSettings::kRate250k ? "c=250K\n"
+                                                                                  : "c=500K\n");
+}
+
+int VexorSeriesConduit::reconnect() {
+    if (connected()) disconnect();
+    std::this_thread::sleep_for(kReconnectPause);
+    return connect();
+}
+
+void VexorSeriesConduit::disconnect() {
+    std::lock_guard lock(lifecycleMutex_);
+    if (!connected()) return;
+    shutdownLocked(false);
+}
+
+// Ends a session: the sender first (so that nothing follows "v."), then the reader, then the
+// line. On the reader thread (the line failed) the reader ends by itself once this returns.
+void VexorSeriesConduit::shutdownLocked(bool onReader) {
+    connected_.store(false, std::memory_order_release);
+    if (sender_.joinable()) sender_.join();
+    if (!onReader) {
+        port_.write("v.\n");
+        stopping_ = true;
+        port_.stopReader();
+    }
+    port_.close();
+    {
+        std::lock_guard lock(creditMutex_);
+        creditState_ = CreditState{};
+    }
+    manager_.reset();
+    setState(kDisconnected);
+}
+
+void VexorSeriesConduit::handleLineLost() {
+    DebugPrint("Vexor-series adapter on %s lost\r\n", port_.portName().c_str());
+    // A disconnect in progress holds the lock and waits for this thread: leave it the work.
+    while (!stopping_.load()) {
+        if (lifecycleMutex_.try_lock()) {
+            if (connected()) shutdownLocked(true);
+            lifecycleMutex_.unlock();
+            return;
+        }
+        std::this_thread::sleep_for(kSenderPass);
+    }
+}
+
+void VexorSeriesConduit::handleLine(std::string_view line) {
+    VexorLine parsed = parseVexorLine(line);
+    switch (parsed.kind) {
+        case VexorLine::Kind::Frame:
+            manager_.intake(parsed.frame);
+            break;
+        case VexorLine::Kind::Credits: {
+            std::lock_guard lock(creditMutex_);
+            // Frames written after the query are not in the adapter's count yet.
+            int32_t c = parsed.credits - creditState_.sentSinceQuery;
+            creditState_.credits = c > 0 ? c : 0;
+            creditState_.queryOutstanding = false;
+            creditState_.sentSinceQuery = 0;
+            break;
+        }
+        case VexorLine::Kind::DataRate:
+            adapterSettings_.dataRate().set(parsed.rateSetting);
+            break;
+        case VexorLine::Kind::Ignored:
+            break;
+    }
+}
+
+void VexorSeriesConduit::queryCredits() {
+    {
+        std::lock_guard lock(creditMutex_);
+        creditState_.queryOutstanding = true;
+        creditState_.sentSinceQuery = 0;
+        creditState_.queriedAt = std::chrono::steady_clock::now();
+    }
+    port_.write("b?\n");
+}
+
+bool VexorSeriesConduit::queueEmpty() const {
+    return queueRead_.load(std::memory_order_relaxed) ==
+           queueWrite_.load(std::memory_order_acquire);
+}
+
+void VexorSeriesConduit::sendFrame(uint32_t dgn, uint8_t sa, uint8_t priority, uint16_t length,
+                                   const uint8_t* data) {
+    if (!connected() || length > 8) return;
+    std::lock_guard lock(queueMutex_);
+    size_t write = queueWrite_.load(std::memory_order_relaxed);
+    size_t next = (write + 1) % kQueueSize;
+    if (next == queueRead_.load(std::memory_order_acquire)) return;  // full: dropped
+    RvcFrame& slot = transmitQueue_[write];
+    slot = RvcFrame{};
+    slot.kind = RvcFrame::kKind;
+    slot.dgn = dgn;
+    slot.sa = sa;
+    slot.priority = priority;
+    slot.length = length;
+    for (size_t i = 0; i < length && data; ++i) slot.data[i] = data[i];
+    queueWrite_.store(next, std::memory_order_release);
+}
+
+void VexorSeriesConduit::sendDataRate(int32_t rate) {
+    if (!connected()) return;
+    port_.write(rate == AdapterSettings::kRate250k ? "c=250K\n" : "c=500K\n");
+}
+
+void VexorSeriesConduit::senderLoop() {
+    char line[kVexorTransmitMax];
+    while (connected_.load(std::memory_order_acquire)) {
+        for (int i = 0; i < kFramesPerPass && !queueEmpty(); ++i) {
+            bool ask = false;
+            bool out = false;
+            {
+                std::lock_guard lock(creditMutex_);
+                const auto now = std::chrono::steady_clock::now();
+                if (creditState_.credits == 0) {
+                    // One query at a time: a second answer would count the same places twice.
+                    ask = !creditState_.queryOutstanding ||
+                          now - creditState_.queriedAt >= kCreditQueryRetry;
+                } else {
+                    --creditState_.credits;
+                    if (creditState_.queryOutstanding) ++creditState_.sentSinceQuery;
+                    out = true;
+                    ask =
+                        creditState_.credits == kCreditQueryMark && !creditState_.queryOutstanding;
+                }
+            }
+            if (!out) {
+                if (ask) queryCredits();
+                break;
+            }
+            size_t read = queueRead_.load(std::memory_order_relaxed);
+            const RvcFrame& f = transmitQueue_[read];
+            size_t n = formatVexorTransmit(f.dgn, f.sa, f.priority, f.length, f.data, line);
+            queueRead_.store((read + 1) % kQueueSize, std::memory_order_release);
+            port_.write(std::string_view(line, n));
+            if (ask) queryCredits();
+        }
+        std::this_thread::sleep_for(kSenderPass);
+    }
+}
+
+}  // namespace corvane
