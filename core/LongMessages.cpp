@@ -82,7 +82,8 @@ void LongMessages::onDataFrame(const RvcMessage& message) {
             if (++s.received < s.expected) continue;
             s.active = false;
             const auto carried = static_cast<uint16_t>(s.expected * kPacketBytes);
-            buffer.length = std::min(buffer.length, carried);
+            // Compared by value: the packed field may sit at any address.
+            if (buffer.length > carried) buffer.length = carried;
             completed.push_back(buffer);
         }
     }

@@ -52,8 +52,8 @@ TEST(Conduit, SendValidatesAndEchoesWithoutAnAdapter) {
     EXPECT_TRUE(core.sender.frames().empty());
     auto cooked = core.clients.cooked();
     ASSERT_EQ(cooked.size(), 2u);
-    EXPECT_EQ(cooked[0].length, 3);
-    EXPECT_EQ(cooked[1].length, 9);
+    EXPECT_EQ(+cooked[0].length, 3);
+    EXPECT_EQ(+cooked[1].length, 9);
     EXPECT_EQ(test::bytesOf(cooked[1]), std::vector<uint8_t>(bytes, bytes + 9));
 }
 

@@ -69,9 +69,9 @@ TEST(LongMessages, ReassemblesAnnouncedTransfers) {
         if (!c.completes) continue;
         const RvcMessage& m = cooked[0];
         EXPECT_EQ(m.kind, 0);
-        EXPECT_EQ(m.dgn, 0xFEEBu);
+        EXPECT_EQ(+m.dgn, 0xFEEBu);
         EXPECT_EQ(m.sa, 0x42);
-        EXPECT_EQ(m.length, c.length);
+        EXPECT_EQ(+m.length, c.length);
         for (size_t i = 0; i < m.length; ++i) {
             const uint8_t expected = i < c.firstPadding ? static_cast<uint8_t>(i + 1) : 0xFF;
             ASSERT_EQ(m.data[i], expected) << "byte " << i;
@@ -99,8 +99,8 @@ TEST(LongMessages, ServesEveryOpenTransferOfTheSender) {
     h.receive(kBroadcastData, 0x42, packet(2));
     auto cooked = h.clients.cooked();
     ASSERT_EQ(cooked.size(), 2u);
-    EXPECT_EQ(cooked[0].dgn, 0xFEEBu);
-    EXPECT_EQ(cooked[1].dgn, 0x1FECAu);
+    EXPECT_EQ(+cooked[0].dgn, 0xFEEBu);
+    EXPECT_EQ(+cooked[1].dgn, 0x1FECAu);
     EXPECT_EQ(bytesOf(cooked[0]), bytesOf(cooked[1]));
 }
 
@@ -151,7 +151,7 @@ TEST(LongMessages, AnswersRequestToSendFromTheDestination) {
             continue;
         }
         ASSERT_EQ(frames.size(), 1u);
-        EXPECT_EQ(frames[0].dgn, 0xEC42u);
+        EXPECT_EQ(+frames[0].dgn, 0xEC42u);
         EXPECT_EQ(frames[0].sa, 0x80);
         EXPECT_EQ(frames[0].priority, 7);
         EXPECT_EQ(frames[0].data, (std::vector<uint8_t>{0x11, 2, 1, 0xFF, 0x05, 0xEB, 0xFE, 0}));
@@ -159,7 +159,7 @@ TEST(LongMessages, AnswersRequestToSendFromTheDestination) {
         h.receive(0xEB80, 0x42, packet(1));
         h.receive(0xEB80, 0x42, packet(2));
         ASSERT_EQ(h.clients.cooked().size(), 1u);
-        EXPECT_EQ(h.clients.cooked()[0].length, 10);
+        EXPECT_EQ(+h.clients.cooked()[0].length, 10);
     }
 }
 
@@ -194,18 +194,18 @@ TEST(LongMessages, SendsBroadcastTransfers) {
 
         auto frames = sender.frames();
         ASSERT_EQ(frames.size(), 1u + c.packets);
-        EXPECT_EQ(frames[0].dgn, 0xECFFu);
+        EXPECT_EQ(+frames[0].dgn, 0xECFFu);
         EXPECT_EQ(frames[0].data, (std::vector<uint8_t>{0x20, static_cast<uint8_t>(c.length & 0xFF),
                                                         static_cast<uint8_t>(c.length >> 8),
                                                         c.packets, 0xFF, 0xCA, 0xFE, 0x01}));
         for (size_t k = 0; k < frames.size(); ++k) {
             EXPECT_EQ(frames[k].sa, 0x33);
             EXPECT_EQ(frames[k].priority, 5);
-            EXPECT_EQ(frames[k].length, 8);
+            EXPECT_EQ(+frames[k].length, 8);
         }
         for (int k = 1; k <= c.packets; ++k) {
             const auto& f = frames[k];
-            EXPECT_EQ(f.dgn, 0xEBFFu);
+            EXPECT_EQ(+f.dgn, 0xEBFFu);
             ASSERT_EQ(f.data[0], k);
             const int carried = k == c.packets ? c.lastBytes : 7;
             for (int i = 0; i < 7; ++i) {
@@ -228,7 +228,7 @@ TEST(LongMessages, SentTransferReassemblesToTheSameMessage) {
     auto cooked = h.clients.cooked();
     ASSERT_EQ(cooked.size(), 1u);
     EXPECT_EQ(cooked[0].sa, 0x51);
-    EXPECT_EQ(cooked[0].dgn, 0xFEEBu);
+    EXPECT_EQ(+cooked[0].dgn, 0xFEEBu);
     EXPECT_EQ(bytesOf(cooked[0]), data);
 }
 

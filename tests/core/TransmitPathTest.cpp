@@ -72,8 +72,8 @@ TEST(TransmitPath, AcceptsTheLimits) {
     h.transmit.send(0xEF00, 0x42, 6, 0, nullptr);
     auto frames = h.sender.frames();
     ASSERT_EQ(frames.size(), 1u + 256u + 1u);
-    EXPECT_EQ(frames[0].dgn, 0x3FFFFu);
-    EXPECT_EQ(frames.back().length, 0);
+    EXPECT_EQ(+frames[0].dgn, 0x3FFFFu);
+    EXPECT_EQ(+frames.back().length, 0);
     EXPECT_TRUE(trace.lines().empty());
 }
 
@@ -97,7 +97,7 @@ TEST(TransmitPath, NineBytesGoOutAsTwoPackets) {
     h.transmit.sendRequest(*makeSendRequest(0x1FECA, 6, bytes));
     auto frames = h.sender.frames();
     ASSERT_EQ(frames.size(), 3u);
-    EXPECT_EQ(frames[0].dgn, 0xECFFu);
+    EXPECT_EQ(+frames[0].dgn, 0xECFFu);
     EXPECT_EQ(frames[0].data, (std::vector<uint8_t>{0x20, 9, 0, 2, 0xFF, 0xCA, 0xFE, 0x01}));
     EXPECT_EQ(frames[1].data, (std::vector<uint8_t>{1, 1, 2, 3, 4, 5, 6, 7}));
     EXPECT_EQ(frames[2].data, (std::vector<uint8_t>{2, 8, 9, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
@@ -112,11 +112,11 @@ TEST(TransmitPath, EchoesAShortSendAsAReceivedFrame) {
     auto raw = h.clients.raw();
     ASSERT_EQ(raw.size(), 1u);
     EXPECT_EQ(raw[0].kind, 3);
-    EXPECT_EQ(raw[0].dgn, 0x1FFB7u);
+    EXPECT_EQ(+raw[0].dgn, 0x1FFB7u);
     EXPECT_EQ(raw[0].sa, 0x42);
     EXPECT_EQ(raw[0].priority, 5);
-    EXPECT_EQ(raw[0].length, 3);
-    EXPECT_EQ(raw[0].timestamp, 0u);
+    EXPECT_EQ(+raw[0].length, 3);
+    EXPECT_EQ(+raw[0].timestamp, 0u);
     EXPECT_EQ(raw[0].reserved, 0);
     auto cooked = h.clients.cooked();
     ASSERT_EQ(cooked.size(), 1u);
@@ -132,15 +132,15 @@ TEST(TransmitPath, EchoesALongSendWhole) {
     // Raw clients see the first frame on the wire, 8 bytes, claiming no more than it holds.
     auto raw = h.clients.raw();
     ASSERT_EQ(raw.size(), 1u);
-    EXPECT_EQ(raw[0].dgn, 0xECFFu);
+    EXPECT_EQ(+raw[0].dgn, 0xECFFu);
     EXPECT_EQ(raw[0].sa, 0xF9);
-    EXPECT_EQ(raw[0].length, 8);
+    EXPECT_EQ(+raw[0].length, 8);
     EXPECT_EQ(std::vector<uint8_t>(raw[0].data, raw[0].data + 8),
               (std::vector<uint8_t>{0x20, 21, 0, 3, 0xFF, 0xEB, 0xFE, 0x00}));
     // Cooked clients see the whole message, once.
     auto cooked = h.clients.cooked();
     ASSERT_EQ(cooked.size(), 1u);
-    EXPECT_EQ(cooked[0].dgn, 0xFEEBu);
+    EXPECT_EQ(+cooked[0].dgn, 0xFEEBu);
     EXPECT_EQ(cooked[0].sa, 0xF9);
     EXPECT_EQ(std::string(cooked[0].data, cooked[0].data + cooked[0].length),
               "TINDREL*PROTOTYPE*0**");
@@ -165,7 +165,7 @@ TEST(TransmitPath, SendsTheToolProductId) {
     EXPECT_EQ(frames[0].data, (std::vector<uint8_t>{0x20, 21, 0, 3, 0xFF, 0xEB, 0xFE, 0x00}));
     const char* chunks[] = {"TINDREL", "*PROTOT", "YPE*0**"};
     for (int k = 1; k <= 3; ++k) {
-        EXPECT_EQ(frames[k].dgn, 0xEBFFu);
+        EXPECT_EQ(+frames[k].dgn, 0xEBFFu);
         EXPECT_EQ(frames[k].sa, 0xF9);
         EXPECT_EQ(frames[k].priority, 6);
         EXPECT_EQ(frames[k].data[0], k);
@@ -219,7 +219,7 @@ TEST(TransmitPath, AnswersCarryTheToolMessages) {
     ASSERT_EQ(f.size(), 3u);
     EXPECT_EQ(f[0].data, (std::vector<uint8_t>{0, 0, 0, 0x0E, 0, 0xF9, 0, 0}));
     EXPECT_EQ(f[1].data, (std::vector<uint8_t>{0xF5, 0xF9, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
-    EXPECT_EQ(f[2].dgn, 0xFECAu);
+    EXPECT_EQ(+f[2].dgn, 0xFECAu);
     for (const auto& frame : f) {
         EXPECT_EQ(frame.sa, 0xF9);
         EXPECT_EQ(frame.priority, 6);
@@ -349,7 +349,7 @@ TEST(Housekeeping, PeriodicRequestsFollowTheCountdown) {
             if (frames.empty()) continue;
             steps.push_back(step);
             ASSERT_EQ(frames.size(), legacy ? 2u : 1u);
-            EXPECT_EQ(frames[0].dgn, 0xEAFFu);
+            EXPECT_EQ(+frames[0].dgn, 0xEAFFu);
             EXPECT_EQ(frames[0].data,
                       (std::vector<uint8_t>{0xCA, 0xFE, 0x01, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
             if (legacy) {
