@@ -22,7 +22,11 @@ std::string RVCDatumFormula::ValueText() const {
     return PrintfValue(format, value);
 }
 
-std::string RVCDatumFormula::DisplayLine() const { return "\t" + ValueText(); }
+std::string RVCDatumFormula::DisplayLine() const {
+    std::string line = "\t";
+    line += ValueText();
+    return line;
+}
 
 void RVCDatumFormula::Zero() {
     value = 0.0;

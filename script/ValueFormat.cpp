@@ -25,9 +25,12 @@ namespace {
 
 template <class... Args>
 std::string Format(const char* format, Args... args) {
-    // Every caller's format has a fixed, small set of conversions; the second pass is exact.
-    const int size = std::snprintf(nullptr, 0, format, args...);
+    // Most texts fit the first buffer; a longer one is formatted again at its exact size.
+    char buffer[128];
+    const int size = std::snprintf(buffer, sizeof buffer, format, args...);
     if (size < 0) return std::string(kParsingErrorText);
+    if (static_cast<size_t>(size) < sizeof buffer)
+        return std::string(buffer, static_cast<size_t>(size));
     std::string text(static_cast<size_t>(size) + 1, '\0');
     std::snprintf(text.data(), text.size(), format, args...);
     text.resize(static_cast<size_t>(size));
