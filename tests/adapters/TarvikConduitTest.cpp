@@ -12,6 +12,7 @@
 #include "adapters/AdapterSettings.h"
 #include "adapters/TarvikConduit.h"
 #include "adapters/UserNotifier.h"
+#include "platform/LibFtdiDriver.h"
 #include "sim/FtFirmwareEmulator.h"
 #include "sim/SimulatedVehicle.h"
 #include "tests/core/TransmitHarness.h"
@@ -336,6 +337,29 @@ TEST(TarvikConduit, TheSimulatedVehicleAppearsThroughTheAdapter) {
     ASSERT_FALSE(fromTool.empty());
     EXPECT_EQ(fromTool[0].dgn, 0xEAFFu);
     EXPECT_EQ(fromTool[0].sa, 0xF9);
+}
+
+TEST(TarvikConduit, RealDriverWithoutAnAdapterCannotFindIt) {
+    LibFtdiDriver driver;
+    uint32_t count = 0;
+    FtDriver::Status listed = driver.deviceCount(count);
+    std::vector<std::string> descriptions;
+    driver.descriptions(descriptions);
+    for (const auto& d : descriptions) {
+        if (d.starts_with(TarvikConduit::kDescriptionPrefix))
+            GTEST_SKIP() << "an adapter is attached";
+    }
+    test::TransmitHarness core;
+    AdapterSettings adapterSettings{core.settings};
+    RecordingNotifier notifier;
+    TarvikConduit conduit{core.settings,   core.transmit, core.manager,
+                          adapterSettings, driver,        notifier};
+    EXPECT_EQ(conduit.connect(), 0);
+    EXPECT_EQ(conduit.getState(), Conduit::kDisconnected);
+    // No USB access at all, no FTDI device, or FTDI devices of other kinds.
+    int code = listed != FtDriver::kOk ? static_cast<int>(listed) : count == 0 ? 2 : 0;
+    EXPECT_EQ(notifier.messages(), std::vector<std::string>{"USB Error: [" + std::to_string(code) +
+                                                            "] Cannot Find Adapter"});
 }
 
 }  // namespace
