@@ -2,21 +2,39 @@
 
 #include <memory>
 
+#include "adapters/AdapterSelection.h"
+#include "adapters/AdapterSettings.h"
+#include "adapters/Conduit.h"
+#include "adapters/UserNotifier.h"
+#include "app/CurrentConduitEcho.h"
+#include "app/RoutedNotifier.h"
+#include "core/ClientBus.h"
 #include "core/DeviceTable.h"
+#include "core/LongMessages.h"
 #include "core/PeriodicDuties.h"
 #include "core/RVCManager.h"
+#include "core/TransmitPath.h"
+#include "core/TransportStage.h"
+#include "debugport/DebugPort.h"
 #include "platform/Clock.h"
 #include "platform/SettingsStore.h"
 #include "sim/LiveVehicle.h"
 
 namespace corvane {
 
-// The application-wide objects, created in start-up order and destroyed in reverse: the
-// device table, the network manager and the periodic duties, and - for a demo run - the
-// simulated vehicle feeding the manager. Shared by the window and the headless run.
+// What the command line asks of the start-up.
+struct StartOptions {
+    bool debugPort = false;  // open the debug port for this run
+};
+
+// The application-wide objects, created in start-up order and destroyed in reverse: the debug
+// port, the device table and the network manager with its dispatch stages (long messages and
+// requests, the module client bus), the transmit path, the adapter settings, the adapters and
+// the adapter selection, and the periodic duties of the 50 ms timer. Shared by the window and
+// the headless run; holds no Qt.
 class ApplicationCore {
   public:
-    ApplicationCore(SettingsStore& settings, const Clock& clock);
+    ApplicationCore(SettingsStore& settings, const Clock& clock, const StartOptions& options = {});
     ~ApplicationCore();
     ApplicationCore(const ApplicationCore&) = delete;
     ApplicationCore& operator=(const ApplicationCore&) = delete;
@@ -24,15 +42,44 @@ class ApplicationCore {
     // Puts the built-in simulated vehicle on the network.
     void startDemo();
 
+    // Messages for the user go wherever this routes them (the terminal until a window does).
+    RoutedNotifier& notifier() { return notifier_; }
+
+    // One tick of the 50 ms timer: the start-up connection check, then the periodic duties.
+    void tick(bool altHeld);
+
     SettingsStore& settings() { return settings_; }
+    const Clock& clock() const { return clock_; }
+    DebugPort& debugPort() { return debugPort_; }
     DeviceTable& deviceTable() { return table_; }
     RVCManager& manager() { return manager_; }
+    TransmitPath& transmitPath() { return transmit_; }
+    ClientBus& clientBus() { return *clientBus_; }
+    AdapterSettings& adapterSettings() { return adapterSettings_; }
+    AdapterSelection& adapters() { return *selection_; }
+    Conduit& serialConduit() { return *serial_; }
     PeriodicDuties& duties() { return duties_; }
 
   private:
+    void registerDebugCommands();
+
     SettingsStore& settings_;
+    const Clock& clock_;
+    RoutedNotifier notifier_;
+    DebugPort debugPort_;
     DeviceTable table_;
     RVCManager manager_;
+    TransmitPath transmit_;
+    LongMessages longMessages_;
+    TransportStage transportStage_;
+    std::unique_ptr<ClientBus> clientBus_;
+    AdapterSettings adapterSettings_;
+    std::unique_ptr<Conduit> none_;
+    std::unique_ptr<Conduit> ftSeries_;
+    std::unique_ptr<Conduit> cloud_;
+    std::unique_ptr<Conduit> serial_;
+    std::unique_ptr<AdapterSelection> selection_;
+    std::unique_ptr<CurrentConduitEcho> echo_;
     PeriodicDuties duties_;
     std::unique_ptr<sim::LiveVehicle> demo_;
 };

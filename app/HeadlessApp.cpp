@@ -32,7 +32,7 @@ void HeadlessApp::tick() {
         QCoreApplication::quit();
         return;
     }
-    core_.duties().tick();
+    core_.tick(false);
     if (++ticks_ % kTicksPerPrint == 0) printDeviceList();
 }
 
