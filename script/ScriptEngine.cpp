@@ -152,31 +152,34 @@ void ScriptEngine::WithDatum(std::string_view arguments, void (*action)(RVCDatum
 void ScriptEngine::Format(std::string_view arguments) {
     const std::string name = ToUpper(SplitFirstWord(arguments).word);
     const std::string_view given = TextBetween(arguments, '"', '"');
-    auto vars = variables_.Lock();
-    RVCDatum* datum = vars.FindVariable(name);
-    if (datum == nullptr || given.empty()) {
-        window_.AppendLine("ERROR: Cannot format Datum [" + name + "] as [" + std::string(given) +
-                           "]");
-        return;
-    }
     const std::string text = ToUpper(given);
-    if (text.front() == '%') {
+    std::string error;
+    if (!text.empty() && text.front() == '%') {
         if (text.find('F') == std::string::npos) {
-            window_.AppendLine("ERROR: Format [" + text + "] has no f character");
-            return;
-        }
-        // "%D OF" has its "f" and would still hand printf a conversion it cannot fill.
-        std::string printf = text;
-        for (char& c : printf) {
-            if (c == 'F') c = 'f';
-        }
-        if (!IsSafeFloatFormat(printf)) {
-            window_.AppendLine("ERROR: Format [" + text + "] is not a format for one number");
-            return;
+            error = "ERROR: Format [" + text + "] has no f character";
+        } else {
+            // "%D OF" has its "f" and would still hand printf a conversion it cannot fill.
+            std::string printf = text;
+            for (char& c : printf) {
+                if (c == 'F') c = 'f';
+            }
+            if (!IsSafeFloatFormat(printf)) {
+                error = "ERROR: Format [" + text + "] is not a format for one number";
+            }
         }
     }
-    // The change shows at the datum's next redraw; FORMAT does not mark it changed.
-    ApplyFormatText(text, datum->format, datum->formatKind);
+    {
+        auto vars = variables_.Lock();
+        RVCDatum* datum = vars.FindVariable(name);
+        if (datum == nullptr || given.empty()) {
+            error = "ERROR: Cannot format Datum [" + name + "] as [" + std::string(given) + "]";
+        } else if (error.empty()) {
+            // The change shows at the datum's next redraw; FORMAT does not mark it changed.
+            ApplyFormatText(text, datum->format, datum->formatKind);
+        }
+    }
+    // Logged after the lock is released: the window may read the variables while it draws.
+    if (!error.empty()) window_.AppendLine(error);
 }
 
 void ScriptEngine::Dictionary(std::string_view arguments) {

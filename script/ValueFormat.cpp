@@ -48,7 +48,7 @@ std::string TimeText(FormatKind kind, double value) {
     const double totalMinutes = s / 60.0;
     const double hours = std::trunc(totalMinutes / 60.0);
     const double minutes = totalMinutes - 60.0 * hours;
-    const double wholeMinutes = std::trunc(minutes);
+    const double wholeMinutes = std::trunc(minutes);  // S and M only
     const double seconds = std::trunc(s - 60.0 * std::trunc(totalMinutes));
 
     // Hours are printed from the double: a large value must not overflow an int.
@@ -56,8 +56,9 @@ std::string TimeText(FormatKind kind, double value) {
     if (kind == FormatKind::Seconds || kind == FormatKind::Minutes) {
         return Format("%3s:%02.0f:%02.0f", hoursText.c_str(), wholeMinutes, seconds);
     }
-    if (wholeMinutes < 10) return Format("%3s:0%02.2f", hoursText.c_str(), minutes);
-    return Format("%3s:%02.2f", hoursText.c_str(), minutes);
+    // Zero-padded to five characters rather than a "0" put in front of minutes below 10, which
+    // gave "010.00" when 9.996 minutes rounded up.
+    return Format("%3s:%05.2f", hoursText.c_str(), minutes);
 }
 
 bool IsSafeFloatFormat(std::string_view format) {

@@ -19,7 +19,8 @@ class VariableList final : public MessageSink {
   public:
     using Datums = std::vector<std::unique_ptr<RVCDatum>>;
 
-    // The list while its lock is held. Pointers taken from it must not outlive it.
+    // The list while its lock is held. Pointers taken from it must not outlive it, and nothing
+    // that may draw the variables (the window) is called while it is held.
     class Locked {
       public:
         explicit Locked(VariableList& list) : lock_(list.mutex_), list_(list) {}

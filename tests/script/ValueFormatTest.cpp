@@ -44,6 +44,8 @@ TEST(TimeText, SecondsAndMinutesInBothShapes) {
         {FormatKind::Seconds, 0, "  0:00:00"},
         {FormatKind::Seconds, 3600 * 125 + 61, "125:01:01"},
         {FormatKind::SecondsDecimal, 3600 + 900, "  1:15.00"},
+        {FormatKind::SecondsDecimal, 599.8, "  0:10.00"},  // 9.997 minutes round up
+        {FormatKind::SecondsDecimal, 3600 * 2 + 59 * 60, "  2:59.00"},
         {FormatKind::Seconds, -192, " -0:03:12"},
         {FormatKind::MinutesDecimal, -75.5, " -1:15.50"},
         {FormatKind::Minutes, -600, "-10:00:00"},
