@@ -1,0 +1,322 @@
+#include "app/CCorvaneDlg.h"
+
+#include <QAction>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "app/AppIcon.h"
+#include "app/CAboutDlg.h"
+#include "app/DeviceDetails.h"
+#include "app/DeviceListBox.h"
+#include "app/MainMenuBar.h"
+#include "app/MenuTable.h"
+#include "app/ModuleListBox.h"
+#include "app/ModuleMenus.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr QSize kDesignedUnits(490, 292);
+constexpr const char* kSizeSection = "66";
+constexpr int kStatisticsStepMs = 900;
+constexpr uint8_t kNoTarget = 0xFF;
+
+QString fromCrLf(const std::string& text) {
+    QString out = QString::fromStdString(text);
+    out.remove('\r');
+    return out;
+}
+
+bool isConnectionCommand(int id) {
+    return id == command::kUsb || id == command::kCloud || id == command::kDisconnect ||
+           id == command::kReconnect;
+}
+
+}  // namespace
+
+CCorvaneDlg::CCorvaneDlg(const MainWindowServices& services, UserNotifier& notifier, bool runTimer,
+                         QWidget* parent)
+    : CResizingDialog(*services.settings, kSizeSection, kDesignedUnits, parent),
+      services_(services),
+      notifier_(notifier),
+      settings_(*services.settings, services.executableFolder),
+      commands_(services_, settings_, notifier) {
+    setObjectName("mainWindow");
+    buildControls();
+    connectSignals();
+    restoreSize();
+    setWindowIcon(AppIcon::icon());
+    setWindowTitle(QString("Corvane HP v%1.%2").arg(CAboutDlg::kMajor).arg(CAboutDlg::kMinor));
+    // The debug port is opened for one run at a time: the next start has it off again.
+    settings_.debugPortEnabled().set(0);
+    services_.duties->setDeviceListView(this);
+    connect(&timer_, &QTimer::timeout, this, &CCorvaneDlg::timerTick);
+    if (runTimer) timer_.start(kTimerMs);
+    details_->clear();
+}
+
+CCorvaneDlg::~CCorvaneDlg() {
+    timer_.stop();
+    services_.duties->setDeviceListView(nullptr);
+}
+
+void CCorvaneDlg::setHooks(Hooks hooks) { hooks_ = std::move(hooks); }
+
+void CCorvaneDlg::buildControls() {
+    menu_ = new MainMenuBar([this] { return commands_.menuState(); }, this);
+    deviceList_ = new DeviceListBox(this);
+    deviceList_->setObjectName("deviceList");
+    details_ = new QPlainTextEdit(this);
+    details_->setObjectName("details");
+    details_->setReadOnly(true);
+    moduleList_ = new ModuleListBox(this);
+    moduleList_->setObjectName("moduleList");
+    runSelected_ = new QPushButton("Run Selected Module", this);
+    runSelected_->setEnabled(false);
+    runUnlisted_ = new QPushButton("Run Module Not Listed Here", this);
+
+    using namespace anchor;
+    setTopInset(menu_->sizeHint().height());
+    addControl(deviceList_, {6, 6, 276, 282}, kStretchWidth | kStretchHeight);
+    addControl(new QLabel("Details", this), {288, 6, 22, 8}, kMoveRight);
+    addControl(details_, {288, 18, 192, 78}, kMoveRight);
+    addControl(runSelected_, {384, 102, 96, 14}, kMoveRight);
+    addControl(new QLabel("Available Modules", this), {288, 108, 58, 8}, kMoveRight);
+    addControl(moduleList_, {288, 120, 192, 156}, kMoveRight | kStretchHeight);
+    addControl(runUnlisted_, {288, 276, 192, 12}, kMoveRight | kMoveDown);
+}
+
+void CCorvaneDlg::connectSignals() {
+    connect(menu_, &MainMenuBar::commandTriggered, this, &CCorvaneDlg::command);
+    connect(runSelected_, &QPushButton::clicked, this,
+            [this] { command(command::kRunSelectedModule); });
+    connect(runUnlisted_, &QPushButton::clicked, this,
+            [this] { command(command::kRunUnlistedModule); });
+    connect(deviceList_, &DeviceListBox::deviceSelectionChanged, this,
+            &CCorvaneDlg::showDeviceDetails);
+    connect(deviceList_, &DeviceListBox::deviceDoubleClicked, this,
+            &CCorvaneDlg::runDefaultModules);
+    connect(moduleList_, &ModuleListBox::runRequested, this,
+            [this] { command(command::kRunSelectedModule); });
+    connect(deviceList_, &DeviceListBox::contextMenuWanted, this, [this](const QPoint& at) {
+        if (QMenu* menu = buildDeviceMenu()) {
+            menu->exec(at);
+            delete menu;
+        }
+    });
+    connect(moduleList_, &ModuleListBox::contextMenuWanted, this, [this](const QPoint& at) {
+        if (QMenu* menu = buildModuleMenu()) {
+            menu->exec(at);
+            delete menu;
+        }
+    });
+}
+
+void CCorvaneDlg::resizeEvent(QResizeEvent* event) {
+    CResizingDialog::resizeEvent(event);
+    menu_->setGeometry(0, 0, width(), menu_->sizeHint().height());
+}
+
+void CCorvaneDlg::timerTick() {
+    if (services_.adapters) {
+        // Alt held while the start-up connection is undecided rules it out for this run.
+        const bool alt = !services_.adapters->startupDecided() &&
+                         (QGuiApplication::queryKeyboardModifiers() & Qt::AltModifier);
+        services_.adapters->startupTick(alt);
+    }
+    const int rebuildsBefore = deviceList_->rebuildCount();
+    services_.duties->tick();
+    const int counter = services_.duties->counter();
+    const bool statisticsStep = counter != 0 && counter % kStatisticsStepMs == 0;
+    if (statisticsStep && deviceList_->rebuildCount() == rebuildsBefore) refreshStatusRows();
+}
+
+void CCorvaneDlg::refreshStatusRows() {
+    for (const DeviceRows::Key& key : deviceList_->refreshStatus(services_.table->devices()))
+        services_.table->clearStatusChanged(key.sa, key.dsa);
+}
+
+void CCorvaneDlg::rebuildDeviceList() {
+    deviceList_->rebuild(services_.table->devices(), services_.manager->showPhantoms());
+    showDeviceDetails();
+}
+
+void CCorvaneDlg::rebuildNow() {
+    services_.table->takeChanged();
+    services_.manager->divertIntake();
+    rebuildDeviceList();
+    services_.manager->drainIntake();
+}
+
+void CCorvaneDlg::showDeviceDetails() {
+    const std::optional<RVCDevice> device = deviceList_->selectedDevice();
+    if (!device) {
+        details_->clear();
+        moduleList_->empty();
+        runSelected_->setEnabled(false);
+        lastDevice_ = kNoDevice;
+        return;
+    }
+    const RVCNode node = services_.table->findNode(device->sa);
+    details_->setPlainText(fromCrLf(DeviceDetailsText(*device, node)));
+    if (DeviceRows::Key{device->dsa, device->sa} != lastDevice_) fillModuleList(device);
+}
+
+void CCorvaneDlg::fillModuleList(std::optional<RVCDevice> device) {
+    moduleList_->empty();
+    if (!device) device = deviceList_->selectedDevice();
+    if (!device) return;
+    moduleList_->fill(fittingModules(*device));
+    runSelected_->setEnabled(!moduleList_->shown().empty());
+    lastDevice_ = {device->dsa, device->sa};
+}
+
+std::vector<ModuleRow> CCorvaneDlg::fittingModules(const RVCDevice& device) const {
+    return services_.modules ? services_.modules->applicableModules(device)
+                             : std::vector<ModuleRow>{};
+}
+
+QString CCorvaneDlg::detailsText() const { return details_->toPlainText(); }
+
+void CCorvaneDlg::command(int id) {
+    const std::optional<RVCDevice> selected = deviceList_->selectedDevice();
+    if (commands_.execute(id, selected)) {
+        // A connection change may have emptied the device table: never leave rows standing
+        // for devices that are gone.
+        if (isConnectionCommand(id) && services_.table->changed()) rebuildNow();
+        return;
+    }
+    switch (id) {
+        case command::kExit:
+            reject();
+            break;
+        case command::kAbout: {
+            auto* about = new CAboutDlg(this);
+            about->setAttribute(Qt::WA_DeleteOnClose);
+            about->open();
+            break;
+        }
+        case command::kRunSelectedModule:
+            runSelectedModule();
+            break;
+        case command::kQuickScript:
+            quickScript();
+            break;
+        case command::kChangeQuickScriptFile:
+            changeQuickScriptFile();
+            break;
+        default:
+            commands_.reportNotAvailable(id);
+            break;
+    }
+}
+
+void CCorvaneDlg::runDefaultModules() {
+    const std::optional<RVCDevice> device = deviceList_->selectedDevice();
+    if (!device) return;
+    for (const ModuleRow& m : ModuleMenus::defaultModules(fittingModules(*device)))
+        runModule(m, *device);
+}
+
+void CCorvaneDlg::runSelectedModule() {
+    const std::optional<RVCDevice> device = deviceList_->selectedDevice();
+    const std::optional<ModuleRow> module = moduleList_->selectedModule();
+    if (!device || !module) {
+        notifier_.showMessage(MainCommands::kNoDeviceText, MainCommands::kNoDeviceTitle);
+        return;
+    }
+    runModule(*module, *device);
+}
+
+void CCorvaneDlg::runModule(const ModuleRow& module, const RVCDevice& device) {
+    if (!services_.modules) {
+        notifier_.showMessage("Modules are not available in this version.", "Module Error");
+        return;
+    }
+    services_.modules->runModule(module, device);
+}
+
+QMenu* CCorvaneDlg::buildDeviceMenu() {
+    const std::optional<RVCDevice> device = deviceList_->selectedDevice();
+    if (!device) return nullptr;
+    deviceMenuModules_.clear();
+    auto* menu = new QMenu(this);
+    for (const ModuleRow& m : ModuleMenus::rightClickModules(fittingModules(*device))) {
+        const size_t i = deviceMenuModules_.size();
+        deviceMenuModules_.emplace_back(m, *device);
+        QAction* a = menu->addAction(QString::fromStdString(m.description));
+        a->setData(command::kFirstDeviceMenuModule + static_cast<int>(i));
+        connect(a, &QAction::triggered, this, [this, i] { onDeviceMenuCommand(i); });
+    }
+    if (deviceMenuModules_.empty()) {
+        delete menu;
+        return nullptr;
+    }
+    return menu;
+}
+
+void CCorvaneDlg::onDeviceMenuCommand(size_t index) {
+    if (index >= deviceMenuModules_.size()) return;
+    const auto [module, device] = deviceMenuModules_[index];
+    // The DSA in the low byte and the source address in the high byte, as posted requests
+    // to run a module carry them.
+    const auto addresses = static_cast<uint16_t>(device.dsa | (device.sa << 8));
+    QMetaObject::invokeMethod(
+        this, [this, module, addresses] { runModuleRequest(module, addresses); },
+        Qt::QueuedConnection);
+}
+
+void CCorvaneDlg::runModuleRequest(const ModuleRow& module, uint16_t addresses) {
+    RVCDevice device;
+    device.dsa = static_cast<uint8_t>(addresses & 0xFF);
+    device.sa = static_cast<uint8_t>(addresses >> 8);
+    for (const RVCDevice& d : services_.table->devices()) {
+        if (d.dsa == device.dsa && d.sa == device.sa) device = d;
+    }
+    runModule(module, device);
+}
+
+QMenu* CCorvaneDlg::buildModuleMenu() {
+    const std::optional<ModuleRow> module = moduleList_->selectedModule();
+    if (!module) return nullptr;
+    auto* menu = new QMenu(this);
+    for (const std::string& line : ModuleMenus::informationLines(*module))
+        menu->addAction(QString::fromStdString(line))->setEnabled(false);
+    menu->addSeparator();
+    QAction* run = menu->addAction("Run Module");
+    run->setCheckable(true);
+    run->setChecked(true);
+    run->setData(command::kRunSelectedModule);
+    connect(run, &QAction::triggered, this, [this] { command(command::kRunSelectedModule); });
+    return menu;
+}
+
+void CCorvaneDlg::quickScript() {
+    const std::optional<RVCDevice> device = deviceList_->selectedDevice();
+    const uint8_t target = device ? device->sa : kNoTarget;
+    if (!hooks_.quickScript) {
+        commands_.reportNotAvailable(command::kQuickScript);
+        return;
+    }
+    hooks_.quickScript(settings_.quickScriptFileName().value(), target);
+}
+
+void CCorvaneDlg::changeQuickScriptFile() {
+    const std::string current = settings_.quickScriptFileName().value();
+    std::optional<std::string> chosen;
+    if (hooks_.chooseScriptFile) {
+        chosen = hooks_.chooseScriptFile(current);
+    } else {
+        const QString file = QFileDialog::getOpenFileName(
+            this, "Change QuickScript File", QString::fromStdString(current), kQuickScriptFilter);
+        if (!file.isEmpty()) chosen = file.toStdString();
+    }
+    if (chosen) settings_.quickScriptFileName().set(*chosen);
+}
+
+}  // namespace corvane

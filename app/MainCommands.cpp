@@ -1,0 +1,176 @@
+#include "app/MainCommands.h"
+
+#include <array>
+#include <string>
+
+#include "app/MenuTable.h"
+#include "core/Dgn.h"
+#include "core/MuteMode.h"
+#include "core/RvcSendRequest.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr uint8_t kRebootPriority = 6;
+constexpr std::array<uint8_t, 8> kRebootData = {0xFD, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+
+int32_t stateOf(const Conduit* conduit) { return conduit ? conduit->getState() : 0; }
+
+}  // namespace
+
+MainCommands::MainCommands(const MainWindowServices& services, AppSettings& settings,
+                           UserNotifier& notifier)
+    : services_(services),
+      settings_(settings),
+      notifier_(notifier),
+      adapterSettings_(services.adapterSettings) {
+    if (!adapterSettings_) {
+        ownAdapterSettings_ = std::make_unique<AdapterSettings>(*services.settings);
+        adapterSettings_ = ownAdapterSettings_.get();
+    }
+}
+
+bool MainCommands::execute(int id, const std::optional<RVCDevice>& selected) {
+    if (id == command::kSendReboot) {
+        sendReboot(selected);
+        return true;
+    }
+    if (id == command::kAutoUpdate) {
+        settings_.autoUpdate().set(MenuRules::toggled(settings_.autoUpdate().value()));
+        return true;
+    }
+    return executeConnection(id) || executeAdapterOption(id) || executeNetworkOption(id);
+}
+
+bool MainCommands::executeConnection(int id) {
+    using namespace command;
+    if (id != kUsb && id != kCloud && id != kDisconnect && id != kReconnect) return false;
+    AdapterSelection* adapters = services_.adapters;
+    if (!adapters) {
+        reportNotAvailable(id);
+        return true;
+    }
+    if (id == kUsb) adapters->connectUsb();
+    if (id == kCloud) adapters->connectCloud();
+    if (id == kDisconnect) adapters->disconnect();
+    if (id == kReconnect) adapters->reconnect();
+    return true;
+}
+
+bool MainCommands::executeAdapterOption(int id) {
+    using namespace command;
+    AdapterSelection* adapters = services_.adapters;
+    AdapterSettings& options = *adapterSettings_;
+    switch (id) {
+        case kFtSeries:
+        case kVexorSeries: {
+            const int32_t type =
+                id == kFtSeries ? AdapterSettings::kFtSeries : AdapterSettings::kVexorSeries;
+            adapters ? adapters->selectAdapterType(type) : options.adapterType().set(type);
+            return true;
+        }
+        case kRate250:
+        case kRate500: {
+            const int32_t rate =
+                id == kRate250 ? AdapterSettings::kRate250k : AdapterSettings::kRate500k;
+            adapters ? adapters->selectDataRate(rate) : options.dataRate().set(rate);
+            return true;
+        }
+        case kConnectOnStartup:
+            adapters ? adapters->toggleConnectOnStartup()
+                     : options.autoStart().set(MenuRules::toggled(options.autoStart().value()));
+            return true;
+        case kEchoTransmits:
+            if (adapters) {
+                adapters->toggleEchoTransmits();
+            } else {
+                reportNotAvailable(id);
+            }
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool MainCommands::executeNetworkOption(int id) {
+    using namespace command;
+    RVCManager& manager = *services_.manager;
+    switch (id) {
+        case kScanNetwork:
+            manager.scanNetwork().store(MenuRules::toggled(manager.scanNetwork().load()));
+            return true;
+        case kMuteNormal:
+            manager.muteMode().store(mute::kTransmitNormally);
+            return true;
+        case kMuteHousekeepingOnly:
+            manager.muteMode().store(mute::kHousekeepingOnly);
+            return true;
+        case kMuteNothing:
+            manager.muteMode().store(mute::kNothing);
+            return true;
+        case kMuteToolMessagesOnly:
+            manager.muteMode().store(mute::kToolMessagesOnly);
+            return true;
+        case kSupportLegacyDm1:
+            manager.setSupportLegacyDM1(
+                MenuRules::toggled(settings_.storedInteger("SupportLegacyDM1")) != 0);
+            return true;
+        case kShowPhantoms:
+            manager.setShowPhantoms(
+                MenuRules::toggledShowPhantoms(settings_.storedInteger("ShowPhantoms")) != 0);
+            // The list shows the change at the next 900 ms step.
+            services_.table->markChanged();
+            return true;
+        default:
+            return false;
+    }
+}
+
+void MainCommands::sendReboot(const std::optional<RVCDevice>& selected) {
+    if (!selected) {
+        notifier_.showMessage(kNoDeviceText, kNoDeviceTitle);
+        return;
+    }
+    if (!services_.transmit) {
+        reportNotAvailable(command::kSendReboot);
+        return;
+    }
+    auto request = makeSendRequest(dgn::kReset + selected->sa, kRebootPriority, kRebootData);
+    if (request) services_.transmit->sendRequest(*request);
+}
+
+MenuState MainCommands::menuState() const {
+    MenuState s;
+    s.ftSeriesState = stateOf(services_.ftSeries);
+    s.serialState = stateOf(services_.serial);
+    s.cloudState = stateOf(services_.cloud);
+    if (services_.adapters) {
+        const Conduit& current = services_.adapters->current();
+        if (services_.noAdapter) {
+            s.currentIsNoAdapter = &current == services_.noAdapter;
+        } else {
+            // Without the no-adapter conduit at hand: none of the known adapters is current.
+            s.currentIsNoAdapter = &current != services_.ftSeries && &current != services_.cloud &&
+                                   &current != services_.serial;
+        }
+        s.currentEchoes = current.echoTransmits();
+    }
+    s.autoUpdate = settings_.autoUpdate().value();
+    s.connectOnStartup = adapterSettings_->autoStart().value();
+    s.adapterType = adapterSettings_->adapterType().value();
+    s.dataRate = adapterSettings_->dataRate().value();
+    s.scanNetwork = services_.manager->scanNetwork().load();
+    s.muteMode = services_.manager->muteMode().load();
+    s.supportLegacyDm1 = settings_.storedInteger("SupportLegacyDM1");
+    s.showPhantoms = settings_.storedInteger("ShowPhantoms");
+    return s;
+}
+
+void MainCommands::reportNotAvailable(int id) {
+    std::string caption = MenuTable::captionOf(id);
+    std::erase(caption, '&');
+    notifier_.showMessage(caption + " is not available in this version.", "Corvane");
+}
+
+}  // namespace corvane

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+#include "app/ApplicationCore.h"
+#include "app/MainWindowServices.h"
+
+namespace corvane {
+
+struct MainWindowOptions {
+    // When set: show the window, let the demo run for `screenshotDelayMs`, select the first
+    // device, save a picture of the window to this file and end.
+    std::string screenshotPath;
+    int screenshotDelayMs = 5000;
+};
+
+// Whether a window can be shown: a display server is named, or Qt is told which platform to use.
+bool DisplayAvailable();
+
+// The main window's view of the application-wide objects.
+MainWindowServices MainWindowServicesOf(ApplicationCore& core, const std::string& executableFolder);
+
+// Runs the main window until it closes; returns the program's exit code. Needs a QApplication.
+int runMainWindow(ApplicationCore& core, const MainWindowOptions& options);
+
+}  // namespace corvane

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <string>
+
+#include "adapters/AdapterSelection.h"
+#include "adapters/AdapterSettings.h"
+#include "adapters/Conduit.h"
+#include "app/ModuleSource.h"
+#include "core/DeviceTable.h"
+#include "core/PeriodicDuties.h"
+#include "core/RVCManager.h"
+#include "core/TransmitPath.h"
+#include "platform/SettingsStore.h"
+
+namespace corvane {
+
+// The application-wide objects the main window works with. The first four are required; the
+// rest may be missing in a build or run that lacks them, and the commands that need them then
+// say so instead of acting.
+struct MainWindowServices {
+    SettingsStore* settings = nullptr;
+    RVCManager* manager = nullptr;
+    DeviceTable* table = nullptr;
+    PeriodicDuties* duties = nullptr;
+
+    AdapterSelection* adapters = nullptr;
+    AdapterSettings* adapterSettings = nullptr;
+    // The four conduits, for the connect items' enabled and checked states.
+    Conduit* noAdapter = nullptr;
+    Conduit* ftSeries = nullptr;
+    Conduit* cloud = nullptr;
+    Conduit* serial = nullptr;
+    TransmitPath* transmit = nullptr;
+    ModuleSource* modules = nullptr;
+    // The default module base folder: the folder of the program's executable.
+    std::string executableFolder;
+};
+
+}  // namespace corvane

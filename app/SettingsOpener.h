@@ -1,0 +1,24 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/SettingsStore.h"
+
+namespace corvane {
+
+// Opens the application's settings store. A settings file that cannot be parsed
+// (SettingsFileCheck) or read is set aside under the name "<file>.bad" ("<file>.bad.2", ... when
+// that is taken) and the program starts on defaults; if it cannot even be moved, the run keeps
+// its settings in memory so that the broken file is never overwritten.
+class SettingsOpener {
+  public:
+    struct Result {
+        std::unique_ptr<SettingsStore> store;
+        std::string setAsideAs;  // where a broken file went; empty when there was none
+        bool inMemoryOnly = false;
+    };
+    static Result open();
+};
+
+}  // namespace corvane

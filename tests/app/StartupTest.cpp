@@ -1,0 +1,243 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdlib>
+#include <string>
+
+#include "adapters/AdapterSettings.h"
+#include "adapters/Conduit.h"
+#include "app/AppSettings.h"
+#include "app/CommandLine.h"
+#include "app/QSettingsStore.h"
+#include "app/SettingsFileCheck.h"
+#include "app/SettingsOpener.h"
+#include "core/RVCManager.h"
+#include "core/TransmitPath.h"
+#include "platform/InstanceLock.h"
+#include "platform/MemorySettingsStore.h"
+#include "tests/app/MainWindowHarness.h"
+#include "tests/support/FakeClock.h"
+
+namespace corvane {
+namespace {
+
+// Points the settings store at a fresh folder for the life of the object.
+class ConfigFolder {
+  public:
+    ConfigFolder() { setenv("CORVANE_CONFIG_DIR", dir_.path().toLocal8Bit().constData(), 1); }
+    ~ConfigFolder() { unsetenv("CORVANE_CONFIG_DIR"); }
+    QString file() const { return dir_.path() + "/Corvane.ini"; }
+    void write(const QByteArray& text) const {
+        QFile f(file());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+    QStringList entries() const { return QDir(dir_.path()).entryList(QDir::Files, QDir::Name); }
+
+  private:
+    QTemporaryDir dir_;
+};
+
+TEST(AppSettings, EveryOptionStartsAtItsDefaultWithAnEmptySettingsFile) {
+    ConfigFolder folder;
+    QSettingsStore store;
+    AppSettings app(store, "/opt/corvane");
+    EXPECT_EQ(app.debugPortEnabled().value(), 0);
+    EXPECT_EQ(app.autoUpdate().value(), 1);
+    EXPECT_EQ(app.lastUpdate().value(), 0);
+    EXPECT_EQ(app.kestrixLinkIdType().value(), 0);
+    EXPECT_EQ(app.moduleFolder().value(), "/opt/corvane");
+    EXPECT_EQ(app.quickScriptFileName().value(), "QuickScript.scp");
+    EXPECT_EQ(app.kestrixLinkUserName().value(), "");
+    EXPECT_EQ(app.kestrixLinkId().value(), "");
+
+    // The options other parts own start at the same defaults as the table says.
+    test::FakeClock clock;
+    DeviceTable table(clock);
+    RVCManager manager(store, table);
+    TransmitPath transmit(manager);
+    AdapterSettings adapter(store);
+    Conduit conduit(store, transmit);
+    struct Owned {
+        const char* name;
+        int32_t value;
+    };
+    const Owned owned[] = {
+        {"AdapterType", adapter.adapterType().value()},
+        {"TarvikBaudRate", adapter.dataRate().value()},
+        {"TarvikAutoStart", adapter.autoStart().value()},
+        {"EchoTransmits", conduit.echoTransmits() ? 1 : 0},
+        {"ShowPhantoms", manager.showPhantoms() ? 1 : 0},
+        {"SupportLegacyDM1", manager.supportLegacyDM1() ? 1 : 0},
+    };
+    for (const auto& o : owned) {
+        const AppSettings::Option* option = AppSettings::find(o.name);
+        ASSERT_NE(option, nullptr) << o.name;
+        EXPECT_EQ(o.value, option->integerDefault) << o.name;
+        EXPECT_EQ(app.storedInteger(o.name), option->integerDefault) << o.name;
+    }
+    EXPECT_EQ(AppSettings::table().size(), 14u);
+    // Reading defaults wrote nothing.
+    EXPECT_FALSE(QFile::exists(folder.file()));
+}
+
+TEST(AppSettings, QuickScriptFileNameIsReadUpTo254Characters) {
+    struct Case {
+        size_t length;
+        bool readBack;
+    };
+    const Case cases[] = {{1, true}, {254, true}, {255, false}, {400, false}};
+    for (const auto& c : cases) {
+        ConfigFolder folder;
+        const std::string name(c.length, 'q');
+        {
+            QSettingsStore raw;
+            ASSERT_TRUE(raw.writeString("Corvane", "QuickScriptFileName", name));
+        }
+        QSettingsStore store;
+        AppSettings app(store, "");
+        EXPECT_EQ(app.quickScriptFileName().value(), c.readBack ? name : "QuickScript.scp")
+            << c.length;
+    }
+}
+
+TEST(AppSettings, ATextTooLongToReadBackIsKeptForThisRunButNotStored) {
+    MemorySettingsStore store;
+    AppSettings app(store, "");
+    app.quickScriptFileName().set("short.scp");
+    const std::string longName(300, 'x');
+    app.quickScriptFileName().set(longName);
+    EXPECT_EQ(app.quickScriptFileName().value(), longName);
+    EXPECT_EQ(store.readString("Corvane", "QuickScriptFileName"), "short.scp");
+}
+
+TEST(SettingsFileCheck, DecidesWhatCannotBeParsed) {
+    struct Case {
+        std::string text;
+        bool wellFormed;
+    };
+    const Case cases[] = {
+        {"", true},
+        {"[Corvane]\nShowPhantoms=1\n", true},
+        {"[Corvane]\r\nShowPhantoms=1\r\n\r\n[66]\r\nCX=800\r\n", true},
+        {"; comment\n# another\n  [General]  \nkey = value with = sign\n", true},
+        {"[Corvane]\nQuickScriptFileName=a \\\n  continued\n", true},
+        {"[Corvane]\nShowPhantoms\n", false},
+        {"[Corvane\nShowPhantoms=1\n", false},
+        {"=1\n", false},
+        {"[]\n", false},
+        {std::string("[Corvane]\nA=1\n\0\n", 16), false},
+        {"\x89PNG\r\n\x1a\n", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SettingsFileCheck::isWellFormed(c.text), c.wellFormed) << c.text;
+}
+
+TEST(SettingsOpener, ABrokenFileIsSetAsideAndDefaultsAreUsed) {
+    test::ensureApplication();
+    ConfigFolder folder;
+    const QByteArray broken = "[Corvane]\nShowPhantoms=1\ngarbage line\n";
+    folder.write(broken);
+    {
+        SettingsOpener::Result opened = SettingsOpener::open();
+        ASSERT_NE(opened.store, nullptr);
+        EXPECT_FALSE(opened.inMemoryOnly);
+        EXPECT_EQ(QString::fromStdString(opened.setAsideAs), folder.file() + ".bad");
+        EXPECT_FALSE(opened.store->readInteger("Corvane", "ShowPhantoms"));
+        opened.store->writeInteger("Corvane", "ShowPhantoms", 0);
+    }
+    QFile kept(folder.file() + ".bad");
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), broken);
+
+    // A second broken file does not replace the first one kept aside.
+    folder.write(broken);
+    SettingsOpener::Result again = SettingsOpener::open();
+    EXPECT_EQ(QString::fromStdString(again.setAsideAs), folder.file() + ".bad.2");
+    EXPECT_EQ(folder.entries(), (QStringList{"Corvane.ini.bad", "Corvane.ini.bad.2"}));
+}
+
+TEST(SettingsOpener, AGoodFileIsUsedAsItIs) {
+    test::ensureApplication();
+    ConfigFolder folder;
+    folder.write("[Corvane]\nShowPhantoms=1\n");
+    SettingsOpener::Result opened = SettingsOpener::open();
+    EXPECT_TRUE(opened.setAsideAs.empty());
+    EXPECT_EQ(opened.store->readInteger("Corvane", "ShowPhantoms"), 1);
+    EXPECT_EQ(folder.entries(), QStringList{"Corvane.ini"});
+}
+
+TEST(CommandLine, NoUpdatesInAnyCaseAnywhere) {
+    const std::vector<std::vector<std::string>> lines = {
+        {"corvane", "-NOUPDATES"},
+        {"corvane", "--demo", "-noupdates"},
+        {"corvane", "-NoUpDaTeS", "--headless"},
+        {"corvane", "--headless", "--demo", "-nOuPdAtEs"},
+    };
+    for (const auto& args : lines) EXPECT_TRUE(parseCommandLine(args).noUpdates);
+    EXPECT_FALSE(parseCommandLine({"corvane", "--demo", "-UPDATES"}).noUpdates);
+}
+
+TEST(InstanceLock, OnlyOneHolderUntilItEnds) {
+    QTemporaryDir dir;
+    const std::string path = dir.path().toStdString() + "/corvane.lock";
+    {
+        auto first = InstanceLock::acquireAt(path);
+        ASSERT_TRUE(first.has_value());
+        EXPECT_FALSE(InstanceLock::acquireAt(path).has_value());
+        InstanceLock moved = std::move(*first);
+        EXPECT_FALSE(InstanceLock::acquireAt(path).has_value());
+    }
+    EXPECT_TRUE(InstanceLock::acquireAt(path).has_value());
+}
+
+// Run as a child of the test below: tries the lock named by the environment and says how it went.
+TEST(InstanceLockProbe, TriesTheLockOnce) {
+    const char* path = std::getenv("CORVANE_LOCK_PROBE");
+    if (!path) GTEST_SKIP() << "only run as the child of SecondProcessEndsWithoutTheLock";
+    std::printf(InstanceLock::acquireAt(path) ? "PROBE:taken\n" : "PROBE:busy\n");
+}
+
+TEST(InstanceLock, ASecondProcessCannotTakeItWhileTheFirstRuns) {
+    test::ensureApplication();
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/corvane.lock";
+    auto probe = [&] {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("CORVANE_LOCK_PROBE", path);
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {"--gtest_filter=InstanceLockProbe.TriesTheLockOnce"});
+        EXPECT_TRUE(child.waitForFinished(30000));
+        const QString out = child.readAllStandardOutput();
+        return out.contains("PROBE:taken")  ? std::string("taken")
+               : out.contains("PROBE:busy") ? std::string("busy")
+                                            : std::string("?");
+    };
+    {
+        auto held = InstanceLock::acquireAt(path.toStdString());
+        ASSERT_TRUE(held.has_value());
+        EXPECT_EQ(probe(), "busy");
+    }
+    EXPECT_EQ(probe(), "taken");
+}
+
+TEST(InstanceLock, AcquireUsesTheRuntimeFolder) {
+    QTemporaryDir dir;
+    setenv("CORVANE_RUNTIME_DIR", (dir.path() + "/run").toLocal8Bit().constData(), 1);
+    {
+        auto first = InstanceLock::acquire();
+        ASSERT_TRUE(first.has_value());
+        EXPECT_TRUE(QFile::exists(dir.path() + "/run/corvane.lock"));
+        EXPECT_FALSE(InstanceLock::acquire().has_value());
+    }
+    EXPECT_TRUE(InstanceLock::acquire().has_value());
+    unsetenv("CORVANE_RUNTIME_DIR");
+}
+
+}  // namespace
+}  // namespace corvane
