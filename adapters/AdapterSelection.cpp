@@ -55,6 +55,14 @@ void AdapterSelection::connectCloud() {
     if (adapters_.cloud.connect()) makeCurrent(adapters_.cloud);
 }
 
+bool AdapterSelection::connectAdapter(Conduit& conduit) {
+    current().disconnect();
+    makeCurrent(adapters_.none);
+    if (!conduit.connect()) return false;
+    makeCurrent(conduit);
+    return true;
+}
+
 void AdapterSelection::disconnect() {
     current().disconnect();
     makeCurrent(adapters_.none);

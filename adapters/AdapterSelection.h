@@ -44,6 +44,9 @@ class AdapterSelection {
     void connectUsb();
     // "Cloud": reconnects the cloud conduit if current, otherwise switches to it.
     void connectCloud();
+    // Connects the given adapter and makes it current, whatever AdapterType says: a run
+    // that knows its adapter (the demo vehicle behind an emulator).
+    bool connectAdapter(Conduit& conduit);
     // "Disconnect": back to the no-adapter conduit.
     void disconnect();
     // "Reconnect": the current adapter, if there is one.

@@ -1,7 +1,11 @@
 #include "app/ApplicationCore.h"
 
+#include "adapters/TarvikConduit.h"
+#include "adapters/VexorSeriesConduit.h"
 #include "core/DeviceReport.h"
 #include "debugport/FunctionCommand.h"
+#include "platform/LibFtdiDriver.h"
+#include "sim/FtFirmwareEmulator.h"
 
 namespace corvane {
 
@@ -23,23 +27,46 @@ ApplicationCore::ApplicationCore(SettingsStore& settings, const Clock& clock,
     clientBus_ = std::make_unique<ClientBus>(manager_, transmit_);
     manager_.setClientDelivery(clientBus_.get());
 
+    std::string serialPort = options.serialPort;
+    if (options.demo != DemoAdapter::None) demoVehicle_ = std::make_unique<sim::SimulatedVehicle>();
+    if (options.demo == DemoAdapter::Vexor) {
+        vexorEmulator_ = std::make_unique<sim::VexorEmulator>(*demoVehicle_);
+        if (vexorEmulator_->start()) serialPort = vexorEmulator_->path();
+    }
+    if (options.demo == DemoAdapter::Ft) {
+        ftDriver_ = std::make_unique<sim::FtFirmwareEmulator>(demoVehicle_.get());
+    } else {
+        ftDriver_ = std::make_unique<LibFtdiDriver>();
+    }
+
     none_ = std::make_unique<Conduit>(settings, transmit_);
-    ftSeries_ = std::make_unique<Conduit>(settings, transmit_);
+    ftSeries_ = std::make_unique<TarvikConduit>(settings, transmit_, manager_, adapterSettings_,
+                                                *ftDriver_, notifier_);
     cloud_ = std::make_unique<Conduit>(settings, transmit_);
-    serial_ = std::make_unique<Conduit>(settings, transmit_);
+    auto serial = std::make_unique<VexorSeriesConduit>(settings, transmit_, manager_,
+                                                       adapterSettings_, notifier_, serialPort);
+    VexorSeriesConduit* serialRate = serial.get();
+    serial_ = std::move(serial);
     selection_ = std::make_unique<AdapterSelection>(
         adapterSettings_, transmit_, notifier_,
-        AdapterSelection::Adapters{*none_, *ftSeries_, *cloud_, *serial_, nullptr});
+        AdapterSelection::Adapters{*none_, *ftSeries_, *cloud_, *serial_, serialRate});
     echo_ = std::make_unique<CurrentConduitEcho>(*selection_);
     clientBus_->setEchoControl(echo_.get());
     clientBus_->start();
 
     duties_.setHousekeeping([this] { transmit_.housekeepingStep(); });
     registerDebugCommands();
+    if (options.demo != DemoAdapter::None) connectDemo(options.demo);
+}
+
+void ApplicationCore::connectDemo(DemoAdapter demo) {
+    // The demo knows its adapter: no automatic connection by the settings, and no setting
+    // of the user's is changed.
+    selection_->startupTick(true);
+    selection_->connectAdapter(demo == DemoAdapter::Ft ? *ftSeries_ : *serial_);
 }
 
 ApplicationCore::~ApplicationCore() {
-    if (demo_) demo_->stop();
     // Adapters stop delivering first, then the client bus stops polling, then the port closes.
     selection_->disconnect();
     clientBus_->setEchoControl(nullptr);
@@ -55,12 +82,6 @@ void ApplicationCore::registerDebugCommands() {
     debugPort_.commands().add("devs", std::make_unique<FunctionCommand>([this](const std::string&) {
                                   return ReportDeviceList(table_, clock_.epochSeconds());
                               }));
-}
-
-void ApplicationCore::startDemo() {
-    // Until the demo runs over an emulated adapter, the simulated vehicle feeds intake itself.
-    demo_ = std::make_unique<sim::LiveVehicle>();
-    demo_->start([this](const RvcFrame& frame) { manager_.intake(frame); });
 }
 
 void ApplicationCore::tick(bool altHeld) {

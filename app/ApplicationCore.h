@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "adapters/AdapterSelection.h"
 #include "adapters/AdapterSettings.h"
@@ -17,14 +18,21 @@
 #include "core/TransportStage.h"
 #include "debugport/DebugPort.h"
 #include "platform/Clock.h"
+#include "platform/FtDriver.h"
 #include "platform/SettingsStore.h"
-#include "sim/LiveVehicle.h"
+#include "sim/SimulatedVehicle.h"
+#include "sim/VexorEmulator.h"
 
 namespace corvane {
+
+// The adapter a demo run reaches the simulated vehicle through.
+enum class DemoAdapter { None, Vexor, Ft };
 
 // What the command line asks of the start-up.
 struct StartOptions {
     bool debugPort = false;  // open the debug port for this run
+    std::string serialPort;  // probed first by the serial adapter
+    DemoAdapter demo = DemoAdapter::None;
 };
 
 // The application-wide objects, created in start-up order and destroyed in reverse: the debug
@@ -39,8 +47,8 @@ class ApplicationCore {
     ApplicationCore(const ApplicationCore&) = delete;
     ApplicationCore& operator=(const ApplicationCore&) = delete;
 
-    // Puts the built-in simulated vehicle on the network.
-    void startDemo();
+    // The simulated vehicle of a demo run (null otherwise).
+    sim::SimulatedVehicle* demoVehicle() { return demoVehicle_.get(); }
 
     // Messages for the user go wherever this routes them (the terminal until a window does).
     RoutedNotifier& notifier() { return notifier_; }
@@ -62,6 +70,7 @@ class ApplicationCore {
 
   private:
     void registerDebugCommands();
+    void connectDemo(DemoAdapter demo);
 
     SettingsStore& settings_;
     const Clock& clock_;
@@ -74,6 +83,10 @@ class ApplicationCore {
     TransportStage transportStage_;
     std::unique_ptr<ClientBus> clientBus_;
     AdapterSettings adapterSettings_;
+    // The demo vehicle and its emulated adapter outlive the conduits that talk to them.
+    std::unique_ptr<sim::SimulatedVehicle> demoVehicle_;
+    std::unique_ptr<sim::VexorEmulator> vexorEmulator_;
+    std::unique_ptr<FtDriver> ftDriver_;
     std::unique_ptr<Conduit> none_;
     std::unique_ptr<Conduit> ftSeries_;
     std::unique_ptr<Conduit> cloud_;
@@ -81,7 +94,6 @@ class ApplicationCore {
     std::unique_ptr<AdapterSelection> selection_;
     std::unique_ptr<CurrentConduitEcho> echo_;
     PeriodicDuties duties_;
-    std::unique_ptr<sim::LiveVehicle> demo_;
 };
 
 }  // namespace corvane

@@ -37,8 +37,7 @@ void HeadlessApp::tick() {
 }
 
 void HeadlessApp::printDeviceList() {
-    // Until the tool can ask nodes for their PRODUCT_ID, every device is a phantom: list them.
-    const bool phantoms = true;
+    const bool phantoms = core_.manager().showPhantoms();
     const auto lines = deviceListLines(core_.deviceTable(), phantoms);
     const auto net = core_.manager().networkStats();
     std::time_t now = std::time(nullptr);
@@ -46,7 +45,7 @@ void HeadlessApp::printDeviceList() {
     std::strftime(stamp, sizeof stamp, "%H:%M:%S", std::localtime(&now));
     std::fprintf(out_, "\n== %s  %zu device(s)  %d frames/s  overruns %d%s\n", stamp,
                  lines.size() - 1, net.rate, core_.manager().overruns(),
-                 phantoms ? "  (phantoms listed: devices not yet identified)" : "");
+                 phantoms ? "  (phantoms shown)" : "");
     for (const auto& l : lines) std::fprintf(out_, "%s\n", l.c_str());
     std::fflush(out_);
 }

@@ -1,33 +1,77 @@
+#include <QApplication>
 #include <QCoreApplication>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/ApplicationCore.h"
 #include "app/CommandLine.h"
 #include "app/HeadlessApp.h"
-#include "app/QSettingsStore.h"
+#include "app/MainWindowRun.h"
+#include "app/SettingsOpener.h"
 #include "platform/Clock.h"
+#include "platform/InstanceLock.h"
 
 namespace {
 
 void onSignal(int) { corvane::HeadlessApp::requestStop(); }
 
+// Takes "--screenshot FILE" out of the arguments; the rest is the ordinary command line.
+std::string takeScreenshotOption(std::vector<std::string>& args) {
+    for (size_t i = 1; i + 1 < args.size(); ++i) {
+        if (args[i] == "--screenshot") {
+            std::string path = args[i + 1];
+            args.erase(args.begin() + static_cast<long>(i),
+                       args.begin() + static_cast<long>(i) + 2);
+            return path;
+        }
+    }
+    return {};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv, argv + argc);
+    corvane::MainWindowOptions windowOptions;
+    windowOptions.screenshotPath = takeScreenshotOption(args);
     corvane::CommandLine cl = corvane::parseCommandLine(args);
     for (const auto& word : cl.unknown)
         std::fprintf(stderr, "corvane: ignoring %s\n", word.c_str());
 
-    // The window comes later; until then every run is headless.
-    QCoreApplication app(argc, argv);
-    corvane::QSettingsStore settings;
+    // One copy of the program at a time; a second start ends without a word.
+    auto instance = corvane::InstanceLock::acquire();
+    if (!instance) return 0;
+
+    const bool window = !cl.headless && corvane::DisplayAvailable();
+    std::unique_ptr<QCoreApplication> app;
+    if (window) {
+        app = std::make_unique<QApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+
+    corvane::SettingsOpener::Result settings = corvane::SettingsOpener::open();
+    if (!settings.setAsideAs.empty())
+        std::fprintf(stderr, "corvane: the settings file could not be read; kept as %s\n",
+                     settings.setAsideAs.c_str());
+    if (settings.inMemoryOnly)
+        std::fprintf(stderr,
+                     "corvane: the settings file could not be read; changes are kept "
+                     "for this run only\n");
     corvane::SystemClock clock;
-    corvane::ApplicationCore core(settings, clock);
-    if (cl.demo) core.startDemo();
+    corvane::StartOptions start;
+    start.debugPort = cl.debugPort;
+    start.serialPort = cl.serialPort;
+    if (cl.demo) {
+        start.demo =
+            cl.demoAdapter == "ft" ? corvane::DemoAdapter::Ft : corvane::DemoAdapter::Vexor;
+    }
+    corvane::ApplicationCore core(*settings.store, clock, start);
+
+    if (window) return corvane::runMainWindow(core, windowOptions);
 
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
@@ -35,5 +79,5 @@ int main(int argc, char** argv) {
     std::printf("Corvane HP v2.3 (headless)%s. Ctrl-C ends.\n",
                 cl.demo ? " on the simulated vehicle" : "");
     headless.start();
-    return app.exec();
+    return app->exec();
 }
