@@ -1,25 +1,30 @@
 #include "app/ApplicationCore.h"
 
+#include "adapters/CloudConduit.h"
 #include "adapters/TarvikConduit.h"
 #include "adapters/VexorSeriesConduit.h"
 #include "core/DeviceReport.h"
 #include "debugport/FunctionCommand.h"
 #include "platform/LibFtdiDriver.h"
+#include "platform/OverlaySettingsStore.h"
 #include "sim/FtFirmwareEmulator.h"
 
 namespace corvane {
 
 ApplicationCore::ApplicationCore(SettingsStore& settings, const Clock& clock,
                                  const StartOptions& options)
-    : settings_(settings),
+    : demoSettings_(options.demo != DemoAdapter::None
+                        ? std::make_unique<OverlaySettingsStore>(settings)
+                        : nullptr),
+      settings_(demoSettings_ ? *demoSettings_ : settings),
       clock_(clock),
-      debugPort_(settings),
+      debugPort_(settings_),
       table_(clock),
-      manager_(settings, table_),
+      manager_(settings_, table_),
       transmit_(manager_),
       longMessages_(manager_, transmit_),
       transportStage_(longMessages_, transmit_),
-      adapterSettings_(settings),
+      adapterSettings_(settings_),
       duties_(manager_, table_) {
     debugPort_.start(options.debugPort);
     manager_.setTransportStage(&transportStage_);
@@ -29,6 +34,14 @@ ApplicationCore::ApplicationCore(SettingsStore& settings, const Clock& clock,
 
     std::string serialPort = options.serialPort;
     if (options.demo != DemoAdapter::None) demoVehicle_ = std::make_unique<sim::SimulatedVehicle>();
+    if (options.demo == DemoAdapter::Cloud) {
+        std::string error;
+        if (demoRelay_.start(settings_, error)) {
+            loginDialog_.route(&demoRelay_);
+        } else {
+            notifier_.showMessage("The demo relay could not start: " + error, "Demo");
+        }
+    }
     if (options.demo == DemoAdapter::Vexor) {
         vexorEmulator_ = std::make_unique<sim::VexorEmulator>(*demoVehicle_);
         if (vexorEmulator_->start()) serialPort = vexorEmulator_->path();
@@ -39,11 +52,14 @@ ApplicationCore::ApplicationCore(SettingsStore& settings, const Clock& clock,
         ftDriver_ = std::make_unique<LibFtdiDriver>();
     }
 
-    none_ = std::make_unique<Conduit>(settings, transmit_);
-    ftSeries_ = std::make_unique<TarvikConduit>(settings, transmit_, manager_, adapterSettings_,
+    none_ = std::make_unique<Conduit>(settings_, transmit_);
+    ftSeries_ = std::make_unique<TarvikConduit>(settings_, transmit_, manager_, adapterSettings_,
                                                 *ftDriver_, notifier_);
-    cloud_ = std::make_unique<Conduit>(settings, transmit_);
-    auto serial = std::make_unique<VexorSeriesConduit>(settings, transmit_, manager_,
+    auto cloud = std::make_unique<CloudConduit>(settings_, transmit_, manager_, table_,
+                                                loginDialog_, notifier_);
+    CloudConduit* cloudService = cloud.get();
+    cloud_ = std::move(cloud);
+    auto serial = std::make_unique<VexorSeriesConduit>(settings_, transmit_, manager_,
                                                        adapterSettings_, notifier_, serialPort);
     VexorSeriesConduit* serialRate = serial.get();
     serial_ = std::move(serial);
@@ -55,6 +71,7 @@ ApplicationCore::ApplicationCore(SettingsStore& settings, const Clock& clock,
     clientBus_->start();
 
     duties_.setHousekeeping([this] { transmit_.housekeepingStep(); });
+    duties_.setServiceStep([cloudService] { cloudService->service(); });
     registerDebugCommands();
     if (options.demo != DemoAdapter::None) connectDemo(options.demo);
 }
@@ -63,7 +80,11 @@ void ApplicationCore::connectDemo(DemoAdapter demo) {
     // The demo knows its adapter: no automatic connection by the settings, and no setting
     // of the user's is changed.
     selection_->startupTick(true);
-    selection_->connectAdapter(demo == DemoAdapter::Ft ? *ftSeries_ : *serial_);
+    if (demo == DemoAdapter::Cloud) {
+        selection_->connectCloud();
+    } else {
+        selection_->connectAdapter(demo == DemoAdapter::Ft ? *ftSeries_ : *serial_);
+    }
 }
 
 ApplicationCore::~ApplicationCore() {
@@ -73,6 +94,7 @@ ApplicationCore::~ApplicationCore() {
     manager_.setClientDelivery(nullptr);
     clientBus_.reset();
     debugPort_.stop();
+    demoRelay_.stop();
 }
 
 void ApplicationCore::registerDebugCommands() {

@@ -8,6 +8,8 @@
 #include "adapters/Conduit.h"
 #include "adapters/UserNotifier.h"
 #include "app/CurrentConduitEcho.h"
+#include "app/DemoRelay.h"
+#include "app/RoutedLoginDialog.h"
 #include "app/RoutedNotifier.h"
 #include "core/ClientBus.h"
 #include "core/DeviceTable.h"
@@ -26,7 +28,7 @@
 namespace corvane {
 
 // The adapter a demo run reaches the simulated vehicle through.
-enum class DemoAdapter { None, Vexor, Ft };
+enum class DemoAdapter { None, Vexor, Ft, Cloud };
 
 // What the command line asks of the start-up.
 struct StartOptions {
@@ -52,6 +54,9 @@ class ApplicationCore {
 
     // Messages for the user go wherever this routes them (the terminal until a window does).
     RoutedNotifier& notifier() { return notifier_; }
+    // The cloud login asks whatever this routes to (nothing, and so no login, until a window
+    // or the demo answers).
+    RoutedLoginDialog& loginDialog() { return loginDialog_; }
 
     // One tick of the 50 ms timer: the start-up connection check, then the periodic duties.
     void tick(bool altHeld);
@@ -66,15 +71,19 @@ class ApplicationCore {
     AdapterSettings& adapterSettings() { return adapterSettings_; }
     AdapterSelection& adapters() { return *selection_; }
     Conduit& serialConduit() { return *serial_; }
+    Conduit& cloudConduit() { return *cloud_; }
     PeriodicDuties& duties() { return duties_; }
 
   private:
     void registerDebugCommands();
     void connectDemo(DemoAdapter demo);
 
+    // A demo run keeps every setting it changes in memory: the user's file stays as it was.
+    std::unique_ptr<SettingsStore> demoSettings_;
     SettingsStore& settings_;
     const Clock& clock_;
     RoutedNotifier notifier_;
+    RoutedLoginDialog loginDialog_;
     DebugPort debugPort_;
     DeviceTable table_;
     RVCManager manager_;
@@ -86,6 +95,7 @@ class ApplicationCore {
     // The demo vehicle and its emulated adapter outlive the conduits that talk to them.
     std::unique_ptr<sim::SimulatedVehicle> demoVehicle_;
     std::unique_ptr<sim::VexorEmulator> vexorEmulator_;
+    DemoRelay demoRelay_;
     std::unique_ptr<FtDriver> ftDriver_;
     std::unique_ptr<Conduit> none_;
     std::unique_ptr<Conduit> ftSeries_;

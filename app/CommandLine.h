@@ -12,7 +12,7 @@ struct CommandLine {
     bool debugPort = false;  // open the debug port for this run
     bool noUpdates = false;  // "-NOUPDATES", in any case, anywhere
     std::string serialPort;  // try this port first
-    std::string demoAdapter = "vexor";  // the emulated adapter of --demo: vexor or ft
+    std::string demoAdapter = "vexor";  // the emulated adapter of --demo: vexor, ft or cloud
     std::vector<std::string> unknown;
 };
 

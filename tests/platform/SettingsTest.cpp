@@ -26,3 +26,27 @@ TEST(Settings, DefaultUntilStoredThenSavedAtOnce) {
 
 }  // namespace
 }  // namespace corvane
+
+#include "platform/OverlaySettingsStore.h"
+
+namespace corvane {
+namespace {
+
+TEST(OverlaySettingsStore, ReadsThroughAndKeepsWritesToItself) {
+    MemorySettingsStore base;
+    base.writeInteger("Corvane", "AdapterType", 1);
+    base.writeString("Corvane", "ModuleFolder", "/opt/modules");
+    OverlaySettingsStore overlay(base);
+    EXPECT_EQ(overlay.readInteger("Corvane", "AdapterType"), 1);
+    EXPECT_EQ(overlay.readString("Corvane", "ModuleFolder"), "/opt/modules");
+
+    IntegerSetting type(overlay, "Corvane", "AdapterType", 2);
+    type.set(2);
+    EXPECT_EQ(overlay.readInteger("Corvane", "AdapterType"), 2);
+    EXPECT_EQ(base.readInteger("Corvane", "AdapterType"), 1);  // the user's file is untouched
+    EXPECT_TRUE(overlay.writeString("Corvane", "KestrixLinkHost", "localhost"));
+    EXPECT_FALSE(base.readString("Corvane", "KestrixLinkHost"));
+}
+
+}  // namespace
+}  // namespace corvane
