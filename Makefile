@@ -24,8 +24,9 @@ build: configure
 test: check-format build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
 
+# The main window on a display; the terminal view when there is none.
 demo: build
-	@$(BUILD)/app/corvane --headless --demo
+	@$(BUILD)/app/corvane --demo
 
 # Qt-free suites under AddressSanitizer + UndefinedBehaviorSanitizer, and ThreadSanitizer.
 sanitize: asan tsan
@@ -61,3 +62,15 @@ fuzz: deps
 	@CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVANE_FUZZ=ON -DCORVANE_WITH_QT=OFF -DCORVANE_FUZZ_SECONDS=$(FUZZ_SECONDS) >/dev/null
 	@cmake --build build-fuzz -j $(JOBS)
 	@cd build-fuzz && ctest --output-on-failure -j $(JOBS) --timeout $$(( $(FUZZ_SECONDS) + 120 ))
+
+# A picture of the main window on the demo vehicle, drawn on a virtual display with settings
+# and runtime folders of its own, for the README.
+.PHONY: screenshot
+SCREENSHOT ?= docs/images/main-window.png
+screenshot: build
+	@mkdir -p $(dir $(SCREENSHOT))
+	@tmp=$$(mktemp -d) && \
+	  CORVANE_CONFIG_DIR=$$tmp/config CORVANE_RUNTIME_DIR=$$tmp/run \
+	  xvfb-run -a -s "-screen 0 1280x800x24" \
+	    $(BUILD)/app/corvane --demo -noupdates --screenshot $(SCREENSHOT); \
+	  status=$$?; rm -rf $$tmp; exit $$status

@@ -49,8 +49,10 @@ void DeviceRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     painter->setPen(Qt::black);
     painter->drawText(toQRect(cells.dsa), Qt::AlignLeft | Qt::AlignTop,
                       QString::number(device.dsa));
-    painter->drawText(toQRect(cells.power), Qt::AlignCenter, onOffText(device.status));
-    painter->drawText(toQRect(cells.state), Qt::AlignCenter, activityText(device.status));
+    // Centred across the cell, at the top like the other texts.
+    const auto centred = Qt::AlignHCenter | Qt::AlignTop;
+    painter->drawText(toQRect(cells.power), centred, onOffText(device.status));
+    painter->drawText(toQRect(cells.state), centred, activityText(device.status));
     painter->drawText(toQRect(cells.name), Qt::AlignLeft | Qt::AlignTop,
                       QString::fromStdString(DeviceTypeName(device.dsa)));
 

@@ -8,13 +8,17 @@
 #include "app/CCorvaneDlg.h"
 #include "app/DeviceListBox.h"
 #include "app/QtNotifier.h"
+#include "sim/SimulatedVehicle.h"
 
 namespace corvane {
 
 bool DisplayAvailable() {
+    // A platform that shows nothing (offscreen, minimal) is no display for a user.
+    const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
+    if (!platform.isEmpty())
+        return !platform.startsWith("offscreen") && !platform.startsWith("minimal");
     return !qEnvironmentVariableIsEmpty("DISPLAY") ||
-           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
-           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
 MainWindowServices MainWindowServicesOf(ApplicationCore& core,
@@ -33,6 +37,17 @@ MainWindowServices MainWindowServicesOf(ApplicationCore& core,
 }
 
 namespace {
+
+// The picture should show the lamp colours too: the water heater (DSA 101) gets a red lamp and
+// the tank system (DSA 72) a yellow one on the simulated vehicle.
+void lightDemoLamps(ApplicationCore& core) {
+    sim::SimulatedVehicle* vehicle = core.demoVehicle();
+    if (!vehicle) return;
+    for (const RVCDevice& d : core.deviceTable().devices()) {
+        if (d.dsa == 101) vehicle->setStatus(d.sa, 0x45);
+        if (d.dsa == 72) vehicle->setStatus(d.sa, 0x15);
+    }
+}
 
 void takeScreenshot(CCorvaneDlg& window, const std::string& path) {
     if (window.deviceList().count() > 0) window.deviceList().selectRow(0);
@@ -59,6 +74,8 @@ int runMainWindow(ApplicationCore& core, const MainWindowOptions& options) {
     // Messages of the application-wide objects show as message boxes while the window is up.
     core.notifier().route(&notifier);
     if (screenshot) {
+        QTimer::singleShot(options.screenshotDelayMs / 2, &window,
+                           [&core] { lightDemoLamps(core); });
         QTimer::singleShot(options.screenshotDelayMs, &window,
                            [&window, &options] { takeScreenshot(window, options.screenshotPath); });
     }

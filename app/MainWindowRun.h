@@ -8,13 +8,15 @@
 namespace corvane {
 
 struct MainWindowOptions {
-    // When set: show the window, let the demo run for `screenshotDelayMs`, select the first
-    // device, save a picture of the window to this file and end.
+    // When set: show the window, let the demo run for `screenshotDelayMs` (half way through,
+    // two simulated devices light a lamp), select the first device, save a picture of the
+    // window to this file and end.
     std::string screenshotPath;
     int screenshotDelayMs = 5000;
 };
 
-// Whether a window can be shown: a display server is named, or Qt is told which platform to use.
+// Whether a window can be shown to a user: a display server is named, or Qt is told to use a
+// platform that shows windows.
 bool DisplayAvailable();
 
 // The main window's view of the application-wide objects.
