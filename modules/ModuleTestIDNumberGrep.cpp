@@ -1,0 +1,8 @@
+#include "modules/ModuleTestIDNumberGrep.h"
+
+namespace corvane {
+
+ModuleTestIDNumberGrep::ModuleTestIDNumberGrep(std::string pattern, int32_t& result)
+    : ModuleTestIDNumber(pattern, result, grepCompare(pattern)) {}
+
+}  // namespace corvane

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "modules/ModuleTestIDNumber.h"
+
+namespace corvane {
+
+// The ID number test that searches with the grep grammar.
+class ModuleTestIDNumberGrep : public ModuleTestIDNumber {
+  public:
+    ModuleTestIDNumberGrep(std::string pattern, int32_t& result);
+};
+
+}  // namespace corvane

@@ -1,0 +1,8 @@
+#include "modules/ModuleTestMakeGrep.h"
+
+namespace corvane {
+
+ModuleTestMakeGrep::ModuleTestMakeGrep(std::string pattern, int32_t& result)
+    : ModuleTest(pattern, result, grepCompare(pattern)) {}
+
+}  // namespace corvane

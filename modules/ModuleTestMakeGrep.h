@@ -1,0 +1,13 @@
+#pragma once
+
+#include "modules/ModuleTest.h"
+
+namespace corvane {
+
+// The make test that searches with the grep grammar.
+class ModuleTestMakeGrep : public ModuleTest {
+  public:
+    ModuleTestMakeGrep(std::string pattern, int32_t& result);
+};
+
+}  // namespace corvane

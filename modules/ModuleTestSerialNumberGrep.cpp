@@ -1,0 +1,8 @@
+#include "modules/ModuleTestSerialNumberGrep.h"
+
+namespace corvane {
+
+ModuleTestSerialNumberGrep::ModuleTestSerialNumberGrep(std::string pattern, int32_t& result)
+    : ModuleTestSerialNumber(pattern, result, grepCompare(pattern)) {}
+
+}  // namespace corvane

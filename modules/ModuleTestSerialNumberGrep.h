@@ -1,0 +1,13 @@
+#pragma once
+
+#include "modules/ModuleTestSerialNumber.h"
+
+namespace corvane {
+
+// The serial number test that searches with the grep grammar.
+class ModuleTestSerialNumberGrep : public ModuleTestSerialNumber {
+  public:
+    ModuleTestSerialNumberGrep(std::string pattern, int32_t& result);
+};
+
+}  // namespace corvane
