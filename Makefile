@@ -26,7 +26,7 @@ test: check-format build
 
 # The main window on a display; the terminal view when there is none.
 demo: build
-	@$(BUILD)/app/corvane --demo
+	@$(BUILD)/app/corvane --demo --demo-adapter $(ADAPTER)
 
 # Qt-free suites under AddressSanitizer + UndefinedBehaviorSanitizer, and ThreadSanitizer.
 sanitize: asan tsan

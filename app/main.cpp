@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QCoreApplication>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <memory>
@@ -52,6 +53,8 @@ int main(int argc, char** argv) {
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
+    // Qt adopts the user's locale; script values and reports print numbers with a point.
+    std::setlocale(LC_NUMERIC, "C");
 
     corvane::SettingsOpener::Result settings = corvane::SettingsOpener::open();
     if (!settings.setAsideAs.empty())
