@@ -343,10 +343,10 @@ TEST_F(CloudConduitTest, FramesBothWays) {
               std::string::npos)
         << sent;
     RvcFrame onBus = relay->framesToVehicle()[0];
-    EXPECT_EQ(onBus.dgn, 0x1FECAu);
+    EXPECT_EQ(+onBus.dgn, 0x1FECAu);
     EXPECT_EQ(onBus.sa, 249);
     EXPECT_EQ(onBus.priority, 6);
-    EXPECT_EQ(onBus.length, 3);
+    EXPECT_EQ(+onBus.length, 3);
 
     // Dropped ones first; the last one proves everything before it has been handled.
     relay->sendToLinks(R"({"code":42,"sa":66,"pgn":130762,"data":[]})");
@@ -360,9 +360,9 @@ TEST_F(CloudConduitTest, FramesBothWays) {
     auto raw = core.clients.raw();
     ASSERT_EQ(raw.size(), 1u);
     EXPECT_EQ(raw[0].sa, 66);
-    EXPECT_EQ(raw[0].dgn, 130762u);
+    EXPECT_EQ(+raw[0].dgn, 130762u);
     EXPECT_EQ(raw[0].priority, 7);
-    EXPECT_EQ(raw[0].length, 3);
+    EXPECT_EQ(+raw[0].length, 3);
     EXPECT_EQ(raw[0].data[2], 3);
     EXPECT_TRUE(trace.contains("\r\n[Bad JSON Object] {not json\r\n"));
 }

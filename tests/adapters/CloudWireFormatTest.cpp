@@ -138,11 +138,11 @@ TEST(CloudWireFormat, FrameMessages) {
         if (c.status != S::kFrame) continue;
         EXPECT_EQ(m.frame.kind, RvcFrame::kKind);
         EXPECT_EQ(m.frame.sa, c.sa);
-        EXPECT_EQ(m.frame.dgn, c.dgn);
+        EXPECT_EQ(+m.frame.dgn, +c.dgn);
         EXPECT_EQ(m.frame.priority, 7);
         EXPECT_EQ(m.frame.reserved, 0);
-        EXPECT_EQ(m.frame.timestamp, 1234u);
-        ASSERT_EQ(m.frame.length, c.data.size());
+        EXPECT_EQ(+m.frame.timestamp, 1234u);
+        ASSERT_EQ(+m.frame.length, c.data.size());
         EXPECT_EQ(std::vector<uint8_t>(m.frame.data, m.frame.data + m.frame.length), c.data);
     }
     // An empty code box means code 0.

@@ -67,7 +67,7 @@ TEST(FtLinkEncoder, TransmitPayloads) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.id);
-        EXPECT_EQ(ftFramePayload(c.id, std::span<const uint8_t>(data).first(c.length)), c.payload);
+        EXPECT_EQ(ftFramePayload(c.id, std::span<const uint8_t>(data).first(+c.length)), c.payload);
     }
     EXPECT_EQ(ftCommandPayload(0xB2), (std::array<uint8_t, 2>{0x00, 0xB2}));
 }
@@ -208,10 +208,10 @@ TEST(FtLinkRecord, DecodesPayloads) {
         EXPECT_EQ(r.type, want.type);
         EXPECT_EQ(r.replyCode, want.replyCode);
         EXPECT_EQ(r.identifier, want.identifier);
-        EXPECT_EQ(r.timestamp, want.timestamp);
+        EXPECT_EQ(+r.timestamp, +want.timestamp);
         EXPECT_EQ(r.flags, want.flags);
         EXPECT_EQ(r.extra, want.extra);
-        ASSERT_EQ(r.length, want.length);
+        ASSERT_EQ(+r.length, +want.length);
         EXPECT_TRUE(std::equal(r.data.begin(), r.data.begin() + r.length, want.data.begin()));
     }
 }

@@ -68,11 +68,11 @@ TEST(TarvikConcurrency, SendersDuringReconnectsAndUnplug) {
     auto frames = emulator.framesFromTool();
     ASSERT_GT(frames.size(), 10u);
     for (const auto& f : frames) {
-        ASSERT_EQ(f.length, 8);
+        ASSERT_EQ(+f.length, 8);
         const uint8_t id = f.data[0];
         ASSERT_TRUE(id >= 1 && id <= 3);
         EXPECT_EQ(f.sa, 0x80 + id);
-        EXPECT_EQ(f.dgn, 0x1FFFDu);
+        EXPECT_EQ(+f.dgn, 0x1FFFDu);
         EXPECT_EQ(f.data[1], f.data[3]);
         EXPECT_EQ(f.data[5], id);
         EXPECT_EQ(f.data[2] & f.data[4] & f.data[6] & f.data[7], 0x10);

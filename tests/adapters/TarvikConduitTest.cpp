@@ -228,7 +228,7 @@ TEST(TarvikConduit, DoublesDleInPayloadAndChecksum) {
                      0x10, 0xBF, 0x10, 0x10, 0x10, 0x03}));
     auto frames = rig.emulator.framesFromTool();
     ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(frames[0].dgn, 0xFEEBu);
+    EXPECT_EQ(+frames[0].dgn, 0xFEEBu);
     EXPECT_EQ(frames[0].sa, 0x10);
     EXPECT_EQ(frames[0].priority, 6);
     EXPECT_EQ(frames[0].data[1], 0xBF);
@@ -262,11 +262,11 @@ TEST(TarvikConduit, ReceivedFramesReachIntake) {
     const RvcFrame& f = raw[0];
     EXPECT_EQ(f.kind, RvcFrame::kKind);
     EXPECT_EQ(f.sa, 0x42);
-    EXPECT_EQ(f.dgn, 0xFEEBu);
+    EXPECT_EQ(+f.dgn, 0xFEEBu);
     EXPECT_EQ(f.priority, 6);
     EXPECT_EQ(f.reserved, 0);
-    EXPECT_EQ(f.timestamp, 10000u);
-    EXPECT_EQ(f.length, 2);
+    EXPECT_EQ(+f.timestamp, 10000u);
+    EXPECT_EQ(+f.length, 2);
     EXPECT_EQ(f.data[0], 0x01);
     EXPECT_EQ(f.data[1], 0x02);
     EXPECT_EQ(raw[1].sa, 0x43);
@@ -335,7 +335,7 @@ TEST(TarvikConduit, TheSimulatedVehicleAppearsThroughTheAdapter) {
     EXPECT_FALSE(rig.core.clients.raw().empty());
     auto fromTool = rig.emulator.framesFromTool();
     ASSERT_FALSE(fromTool.empty());
-    EXPECT_EQ(fromTool[0].dgn, 0xEAFFu);
+    EXPECT_EQ(+fromTool[0].dgn, 0xEAFFu);
     EXPECT_EQ(fromTool[0].sa, 0xF9);
 }
 

@@ -45,11 +45,11 @@ TEST(VexorLineParser, ReceivedFrames) {
         const RvcFrame& f = got.frame;
         EXPECT_EQ(f.kind, RvcFrame::kKind);
         EXPECT_EQ(f.priority, c.priority);
-        EXPECT_EQ(f.dgn, c.dgn);
+        EXPECT_EQ(+f.dgn, +c.dgn);
         EXPECT_EQ(f.sa, c.sa);
         EXPECT_EQ(f.reserved, c.reserved);
-        EXPECT_EQ(f.timestamp, c.timestamp);
-        ASSERT_EQ(f.length, c.data.size());
+        EXPECT_EQ(+f.timestamp, +c.timestamp);
+        ASSERT_EQ(+f.length, c.data.size());
         for (size_t i = 0; i < c.data.size(); ++i) EXPECT_EQ(f.data[i], c.data[i]);
     }
 }
@@ -99,8 +99,8 @@ TEST(VexorLineParser, NeverReadsPastTheLine) {
     EXPECT_EQ(parseVexorLine(std::string_view(buffer).substr(0, 8)).kind, Kind::Ignored);
     VexorLine cut = parseVexorLine(std::string_view(buffer).substr(0, 12));
     ASSERT_EQ(cut.kind, Kind::Frame);
-    EXPECT_EQ(cut.frame.length, 1);
-    EXPECT_EQ(cut.frame.timestamp, 0u);
+    EXPECT_EQ(+cut.frame.length, 1);
+    EXPECT_EQ(+cut.frame.timestamp, 0u);
     EXPECT_EQ(parseVexorLine(std::string_view(buffer).substr(0, 2)).kind, Kind::Ignored);
 
     // Every prefix of a long line parses without complaint (run under ASan in CI).
@@ -142,7 +142,7 @@ TEST(VexorLineParser, TransmitLinesRoundTrip) {
         ASSERT_EQ(back.kind, Kind::Frame);
         EXPECT_EQ(back.frame.sa, c.sa);
         EXPECT_EQ(back.frame.priority, c.priority);
-        EXPECT_EQ(back.frame.length, c.data.size());
+        EXPECT_EQ(+back.frame.length, c.data.size());
     }
 }
 

@@ -258,7 +258,9 @@ TEST(MenuTable, EveryCommandOnceWithItsCaptionAndBalancedSubmenus) {
         if (e.kind == MenuEntry::Kind::Open) ++depth;
         if (e.kind == MenuEntry::Kind::Close) --depth;
         ASSERT_GE(depth, 0);
-        if (e.kind == MenuEntry::Kind::Item) EXPECT_TRUE(ids.insert(e.id).second) << e.id;
+        if (e.kind == MenuEntry::Kind::Item) {
+            EXPECT_TRUE(ids.insert(e.id).second) << e.id;
+        }
     }
     EXPECT_EQ(depth, 0);
     EXPECT_EQ(ids.size(), 32u);

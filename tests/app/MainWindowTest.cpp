@@ -80,7 +80,9 @@ TEST(MainWindow, MuteAndOptionItemsFollowTheRulesThroughTheRealMenu) {
         menu.action(s.id)->trigger();
         menu.applyRules();
         EXPECT_TRUE(menu.action(s.checkedAfter)->isChecked()) << s.id;
-        if (s.uncheckedAfter) EXPECT_FALSE(menu.action(s.uncheckedAfter)->isChecked()) << s.id;
+        if (s.uncheckedAfter) {
+            EXPECT_FALSE(menu.action(s.uncheckedAfter)->isChecked()) << s.id;
+        }
     }
     EXPECT_EQ(h.manager->muteMode().load(), 1);
     EXPECT_EQ(h.store.readInteger("Corvane", "AdapterType"), 1);
@@ -335,7 +337,7 @@ TEST(MainWindow, SendRebootGoesToTheSelectedAddressWhateverTheMuteMode) {
     w.command(command::kMuteNothing);
     w.mainMenu().action(command::kSendReboot)->trigger();
     ASSERT_EQ(h.sent.frames.size(), 1u);
-    EXPECT_EQ(h.sent.frames[0].dgn, 0x17F42u);
+    EXPECT_EQ(+h.sent.frames[0].dgn, 0x17F42u);
     EXPECT_EQ(h.sent.frames[0].sa, kToolAddress);
     EXPECT_EQ(h.sent.frames[0].priority, 6);
     EXPECT_EQ(h.sent.frames[0].data,

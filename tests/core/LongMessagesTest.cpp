@@ -71,7 +71,7 @@ TEST(LongMessages, ReassemblesAnnouncedTransfers) {
         EXPECT_EQ(m.kind, 0);
         EXPECT_EQ(+m.dgn, 0xFEEBu);
         EXPECT_EQ(m.sa, 0x42);
-        EXPECT_EQ(+m.length, c.length);
+        EXPECT_EQ(+m.length, +c.length);
         for (size_t i = 0; i < m.length; ++i) {
             const uint8_t expected = i < c.firstPadding ? static_cast<uint8_t>(i + 1) : 0xFF;
             ASSERT_EQ(m.data[i], expected) << "byte " << i;
@@ -195,9 +195,10 @@ TEST(LongMessages, SendsBroadcastTransfers) {
         auto frames = sender.frames();
         ASSERT_EQ(frames.size(), 1u + c.packets);
         EXPECT_EQ(+frames[0].dgn, 0xECFFu);
-        EXPECT_EQ(frames[0].data, (std::vector<uint8_t>{0x20, static_cast<uint8_t>(c.length & 0xFF),
-                                                        static_cast<uint8_t>(c.length >> 8),
-                                                        c.packets, 0xFF, 0xCA, 0xFE, 0x01}));
+        EXPECT_EQ(frames[0].data,
+                  (std::vector<uint8_t>{0x20, static_cast<uint8_t>(+c.length & 0xFF),
+                                        static_cast<uint8_t>(c.length >> 8), c.packets, 0xFF, 0xCA,
+                                        0xFE, 0x01}));
         for (size_t k = 0; k < frames.size(); ++k) {
             EXPECT_EQ(frames[k].sa, 0x33);
             EXPECT_EQ(frames[k].priority, 5);

@@ -68,9 +68,9 @@ TEST(RVCFilter, CookedFiltersTakeMessagesByAddressOrWholeDgn) {
     for (const auto& k : cases) {
         RvcMessage m = *makeMessage(k.dgn, k.sa, Bytes{1, 2});
         m.kind = k.kind;
-        EXPECT_EQ(sa42.offer(m), k.sa42) << std::hex << k.dgn << " " << int(k.sa);
-        EXPECT_EQ(saAny.offer(m), k.saAny) << std::hex << k.dgn << " " << int(k.sa);
-        EXPECT_EQ(request42.offer(m), k.request42) << std::hex << k.dgn << " " << int(k.sa);
+        EXPECT_EQ(sa42.offer(m), k.sa42) << std::hex << +k.dgn << " " << int(k.sa);
+        EXPECT_EQ(saAny.offer(m), k.saAny) << std::hex << +k.dgn << " " << int(k.sa);
+        EXPECT_EQ(request42.offer(m), k.request42) << std::hex << +k.dgn << " " << int(k.sa);
     }
 }
 
@@ -139,7 +139,7 @@ TEST(ClientRequest, ParsesEachCodeOnlyWhenComplete) {
         if (!r) continue;
         EXPECT_EQ(r->token, k.token);
         EXPECT_EQ(r->address, k.address);
-        EXPECT_EQ(r->dgn, k.dgn);
+        EXPECT_EQ(+r->dgn, +k.dgn);
         EXPECT_EQ(r->mode, k.mode);
         EXPECT_EQ(r->echo, k.echo);
     }

@@ -57,7 +57,7 @@ class RecordingDelivery final : public ClientDelivery {
 
 class RecordingStage final : public MessageSink {
   public:
-    void offer(const RvcMessage& message) override { dgns.push_back(message.dgn); }
+    void offer(const RvcMessage& message) override { dgns.push_back(uint32_t{message.dgn}); }
     std::vector<uint32_t> dgns;
 };
 
@@ -149,7 +149,7 @@ TEST_F(RVCManagerTest, TransportFramesReachRawClientsAndTheTableOnly) {
 
     manager.intake(frameFrom(0x42, dgn::kDmRv, 0, 3));
     ASSERT_EQ(clients.cooked.size(), 1u);
-    EXPECT_EQ(clients.cooked[0].length, 3);
+    EXPECT_EQ(+clients.cooked[0].length, 3);
     EXPECT_EQ(clients.cooked[0].first8[3], 0xFF);
     EXPECT_EQ(dataFields.dgns.size(), 1u);
     EXPECT_EQ(table.devices().size(), 1u);

@@ -29,7 +29,7 @@ TEST(CanIdentifier, UnpacksEveryField) {
     for (const auto& c : cases) {
         auto id = unpackIdentifier(c.id);
         EXPECT_EQ(id.priority, c.priority) << std::hex << c.id;
-        EXPECT_EQ(id.dgn, c.dgn) << std::hex << c.id;
+        EXPECT_EQ(+id.dgn, +c.dgn) << std::hex << c.id;
         EXPECT_EQ(id.sa, c.sa) << std::hex << c.id;
         EXPECT_EQ(id.reserved, c.reserved) << std::hex << c.id;
     }
@@ -41,7 +41,7 @@ TEST(CanIdentifier, PacksAndRoundTrips) {
     EXPECT_EQ(packIdentifier(6, 0x3FECA, 0xF9), 0x1BFECAF9u);
     auto id = unpackIdentifier(packIdentifier(6, 0xEAFF, 0xF9));
     EXPECT_EQ(id.priority, 6);
-    EXPECT_EQ(id.dgn, 0xEAFFu);
+    EXPECT_EQ(+id.dgn, 0xEAFFu);
     EXPECT_EQ(id.sa, 0xF9);
     EXPECT_EQ(id.reserved, 0);
 }
@@ -50,7 +50,7 @@ TEST(RvcFrame, KeepsAtMostEightBytes) {
     std::array<uint8_t, 12> bytes{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
     auto f = makeFrame(CanIdentifier{6, 0x1FECA, 0x42, 0}, 77, 12, bytes);
     EXPECT_EQ(f.kind, 3);
-    EXPECT_EQ(f.length, 12);
+    EXPECT_EQ(+f.length, 12);
     EXPECT_EQ(heldBytes(f), 8u);
     EXPECT_EQ(f.data[7], 8);
     // A span shorter than the length is never read past.
@@ -68,8 +68,8 @@ TEST(RvcFrame, ParsesOnlyWhatTheBytesHold) {
     EXPECT_EQ(wire[6], 0x10);  // timestamp 10000 = 0x2710
     auto back = parseRvcFrame(wire);
     ASSERT_TRUE(back);
-    EXPECT_EQ(back->dgn, 0xFEEBu);
-    EXPECT_EQ(back->timestamp, 10000u);
+    EXPECT_EQ(+back->dgn, 0xFEEBu);
+    EXPECT_EQ(+back->timestamp, 10000u);
     EXPECT_EQ(back->reserved, 1);
     EXPECT_EQ(back->data[1], 2);
 
@@ -87,8 +87,8 @@ TEST(RvcMessage, ShortFrameReadsFFPastItsData) {
     RvcMessage m;
     fillMessageFromFrame(f, m);
     EXPECT_EQ(m.kind, 0);
-    EXPECT_EQ(m.length, 3);
-    EXPECT_EQ(m.dgn, 0x1FECAu);
+    EXPECT_EQ(+m.length, 3);
+    EXPECT_EQ(+m.dgn, 0x1FECAu);
     EXPECT_EQ(m.sa, 0x42);
     EXPECT_EQ(m.data[2], 3);
     for (int i = 3; i < 8; ++i) EXPECT_EQ(m.data[i], 0xFF) << i;
@@ -123,7 +123,7 @@ TEST(SendRequests, LayoutAndBounds) {
     EXPECT_EQ(raw[8], 0xCA);
     auto back = parseSendRequest(std::span(raw, 11));
     ASSERT_TRUE(back);
-    EXPECT_EQ(back->dgn, 0xEAFFu);
+    EXPECT_EQ(+back->dgn, 0xEAFFu);
     EXPECT_FALSE(parseSendRequest(std::span(raw, 10)));
 
     auto s = makeSendFromRequest(0x42, 0x1FECA, 6, std::array<uint8_t, 1>{7});

@@ -41,7 +41,7 @@ TEST(MessageTextTest, Table) {
         auto r = ParseMessageText(c.text, c.target);
         ASSERT_EQ(r.has_value(), c.accepted) << c.text;
         if (!r) continue;
-        EXPECT_EQ(r->dgn, c.dgn) << c.text;
+        EXPECT_EQ(+r->dgn, +c.dgn) << c.text;
         EXPECT_EQ(r->priority, 6) << c.text;
         EXPECT_EQ(std::vector<uint8_t>(r->data, r->data + r->length), c.data) << c.text;
     }
@@ -95,7 +95,7 @@ TEST_F(LaunchTest, MessageModulesTransmitOrComplain) {
                        RVCDevice{.dsa = 66, .sa = 0x42});
     auto frames = net.sender.frames();
     ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(frames[0].dgn, 0xEA42u);
+    EXPECT_EQ(+frames[0].dgn, 0xEA42u);
     EXPECT_EQ(frames[0].sa, 0xF9);
     EXPECT_EQ(frames[0].priority, 6);
     EXPECT_EQ(frames[0].data, (std::vector<uint8_t>{0xEB, 0xFE, 0x00}));

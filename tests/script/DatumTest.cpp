@@ -79,7 +79,7 @@ TEST(DatumDefinition, ParsesAddressExpressionScaleTitleAndFormat) {
         SCOPED_TRACE(c.arguments);
         const DatumDefinition d = ParseDatumDefinition(c.arguments);
         EXPECT_EQ(d.name, c.name);
-        EXPECT_EQ(d.dgn, c.dgn);
+        EXPECT_EQ(+d.dgn, +c.dgn);
         EXPECT_EQ(d.instance, c.instance);
         EXPECT_EQ(d.secondaryInstance, c.secondary);
         EXPECT_EQ(d.selection.selector, c.selector);

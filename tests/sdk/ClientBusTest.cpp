@@ -300,7 +300,7 @@ TEST_F(ClientBusTest, SendsObeyTheMuteModeAndRejectShortRequests) {
     manager.muteMode().store(0);
     auto frames = adapter.frames();
     ASSERT_GE(frames.size(), 3u);
-    EXPECT_EQ(frames[0].dgn, 0x1FFB7u);
+    EXPECT_EQ(+frames[0].dgn, 0x1FFB7u);
     EXPECT_EQ(frames[0].sa, 0xF9);
     EXPECT_EQ(frames[0].data, data);
     EXPECT_EQ(frames[1].sa, 0x33);
@@ -341,7 +341,7 @@ TEST_F(ClientBusTest, RawClientsSeeTheToolsOwnTransmissionsOnlyWithEcho) {
     ASSERT_TRUE(event);
     EXPECT_EQ(event->type, ModuleEvent::Type::Frame);
     EXPECT_EQ(event->sa, 0xF9);
-    EXPECT_EQ(event->dgn, 0x1FFB7u);
+    EXPECT_EQ(+event->dgn, 0x1FFB7u);
 }
 
 TEST_F(ClientBusTest, ScanSwitchNeedsARegisteredToken) {

@@ -189,10 +189,10 @@ TEST(FtFirmwareEmulator, CarriesFramesBothWaysWithTheVehicle) {
               FtDriver::kOk);
     auto sent = emulator.framesFromTool();
     ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(sent[0].dgn, 0xEAFFu);
+    EXPECT_EQ(+sent[0].dgn, 0xEAFFu);
     EXPECT_EQ(sent[0].sa, 0xF9);
     EXPECT_EQ(sent[0].priority, 6);
-    EXPECT_EQ(sent[0].length, 3);
+    EXPECT_EQ(+sent[0].length, 3);
     // A malformed transmission (length beyond the data) is ignored.
     tool.send({0xA0, 0x18, 0xEA, 0xFF, 0xF9, 0, 0, 0, 5, 0xEB});
     EXPECT_EQ(emulator.framesFromTool().size(), 1u);

@@ -40,7 +40,7 @@ TEST(SimulatedVehicle, SameSeedSameFrames) {
         if (i < fc.size() && std::memcmp(&fa[i], &fc[i], sizeof(RvcFrame)) != 0) differs = true;
     }
     EXPECT_TRUE(differs);  // the seed moves the measured values
-    for (size_t i = 1; i < fa.size(); ++i) EXPECT_LE(fa[i - 1].timestamp, fa[i].timestamp);
+    for (size_t i = 1; i < fa.size(); ++i) EXPECT_LE(+fa[i - 1].timestamp, +fa[i].timestamp);
 }
 
 TEST(SimulatedVehicle, EveryNodeReportsItsStatusOnceASecond) {
@@ -50,7 +50,7 @@ TEST(SimulatedVehicle, EveryNodeReportsItsStatusOnceASecond) {
     for (const auto& f : frames) {
         if (f.dgn == dgn::kDmRv || f.dgn == dgn::kDm1) {
             ++statusCount[f.sa];
-            EXPECT_EQ(f.length, 8);
+            EXPECT_EQ(+f.length, 8);
         }
     }
     ASSERT_EQ(statusCount.size(), standardNodes().size());
@@ -72,7 +72,7 @@ TEST(SimulatedVehicle, AnswersProductIdWithABroadcastTransfer) {
     }
     const std::string text = "ACME*Heater 5*SN123*7*";  // 22 bytes, 4 packets
     ASSERT_EQ(transfer.size(), 5u);
-    EXPECT_EQ(transfer[0].dgn, 0xECFFu);
+    EXPECT_EQ(+transfer[0].dgn, 0xECFFu);
     EXPECT_EQ(transfer[0].data[0], 0x20);
     EXPECT_EQ(transfer[0].data[1], text.size());
     EXPECT_EQ(transfer[0].data[2], 0);
@@ -82,7 +82,7 @@ TEST(SimulatedVehicle, AnswersProductIdWithABroadcastTransfer) {
     EXPECT_EQ(transfer[0].data[7], 0x00);
     std::string received;
     for (size_t p = 1; p < transfer.size(); ++p) {
-        EXPECT_EQ(transfer[p].dgn, 0xEBFFu);
+        EXPECT_EQ(+transfer[p].dgn, 0xEBFFu);
         EXPECT_EQ(transfer[p].data[0], p);
         for (int i = 1; i < 8; ++i) received += static_cast<char>(transfer[p].data[i]);
     }
