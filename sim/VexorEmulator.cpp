@@ -11,7 +11,7 @@ namespace corvane::sim {
 
 namespace {
 
-constexpr size_t kPendingLimit = 64 * 1024;  // the adapter's receive FIFO, in line bytes
+constexpr size_t kPendingLimit = 256 * 1024;  // receive FIFO, in line bytes: ~1.7 s at full load
 constexpr size_t kToolLineLog = 10000;
 constexpr int kPollMs = 1;
 constexpr int kWriteWaitMs = 5;

@@ -22,9 +22,14 @@ class ToolEnd {
     void send(std::string_view text) { ASSERT_TRUE(port_.write(text)); }
     // Reads for `time`, keeping every line.
     void collect(std::chrono::milliseconds time) {
-        auto until = std::chrono::steady_clock::now() + time;
+        collectUntil([] { return false; }, time);
+    }
+    // Reads until `done` holds or `limit` has passed: for loaded machines.
+    template <typename Done>
+    void collectUntil(Done done, std::chrono::milliseconds limit = 3000ms) {
+        auto until = std::chrono::steady_clock::now() + limit;
         uint8_t buf[1024];
-        while (std::chrono::steady_clock::now() < until) {
+        while (!done() && std::chrono::steady_clock::now() < until) {
             auto n = port_.read(buf);
             if (n <= 0) {
                 port_.waitReadable(1);
@@ -63,7 +68,7 @@ TEST(VexorEmulator, AnswersTheToolsCommands) {
     EXPECT_FALSE(emulator.open());
 
     tool.send("v:\nb?\nc=500K\nc=125K\n");
-    tool.collect(1200ms);
+    tool.collectUntil([&] { return tool.has("c=500K") && tool.count('R') >= 5; });
     ASSERT_FALSE(tool.lines.empty());
     EXPECT_EQ(tool.lines[0], VexorEmulator::kBanner);
     EXPECT_TRUE(tool.has("b=64"));
@@ -83,10 +88,12 @@ TEST(VexorEmulator, AnswersTheToolsCommands) {
     // broadcast long message from 0x42.
     tool.lines.clear();
     tool.send("T18EA42F9EBFE00\n");
-    tool.collect(500ms);
-    EXPECT_EQ(emulator.transmits(), 1u);
     bool announce = false;
-    for (const auto& l : tool.lines) announce |= l.rfind("R1CECFF42", 0) == 0;
+    tool.collectUntil([&] {
+        for (const auto& l : tool.lines) announce |= l.rfind("R1CECFF42", 0) == 0;
+        return announce;
+    });
+    EXPECT_EQ(emulator.transmits(), 1u);
     EXPECT_TRUE(announce);
 
     // Malformed transmissions never reach the bus.
@@ -95,7 +102,8 @@ TEST(VexorEmulator, AnswersTheToolsCommands) {
     EXPECT_EQ(emulator.transmits(), 1u);
 
     tool.send("v.\n");
-    tool.collect(100ms);
+    tool.collectUntil([&] { return !emulator.open(); });
+    tool.collect(20ms);
     tool.lines.clear();
     tool.collect(700ms);
     EXPECT_EQ(tool.count('R'), 0u);
@@ -121,14 +129,14 @@ TEST(VexorEmulator, SlowToWakeAndFixedCredits) {
     tool.collect(50ms);
     EXPECT_TRUE(tool.lines.empty());
     tool.send("v:\n");
-    tool.collect(50ms);
+    tool.collectUntil([&] { return !tool.lines.empty(); });
     ASSERT_FALSE(tool.lines.empty());
     EXPECT_EQ(tool.lines[0], VexorEmulator::kBanner);
 
     emulator.setCreditPool(2);
     tool.lines.clear();
     tool.send("b?\nT19FFFDF901\nT19FFFDF902\nT19FFFDF903\nb?\n");
-    tool.collect(100ms);
+    tool.collectUntil([&] { return tool.has("b=0"); });
     EXPECT_TRUE(tool.has("b=2"));
     EXPECT_TRUE(tool.has("b=0"));
     EXPECT_EQ(emulator.transmits(), 2u);
@@ -145,7 +153,8 @@ TEST(VexorEmulator, BusLoadArrivesWhole) {
     tool.send("v:\n");
     tool.collect(1000ms);
     emulator.setBusActive(false);
-    tool.collect(100ms);
+    tool.collect(20ms);
+    tool.collectUntil([&] { return tool.count('R') == emulator.framesWritten(); });
 
     EXPECT_EQ(emulator.framesDropped(), 0u);
     EXPECT_EQ(tool.count('R'), emulator.framesWritten());
