@@ -6,10 +6,16 @@
 #include <string_view>
 #include <vector>
 
+#include "core/RVCNode.h"
+#include "platform/Clock.h"
+#include "script/EventList.h"
 #include "script/ExecPoint.h"
 #include "script/GotoQueue.h"
+#include "script/ScriptConditions.h"
 #include "script/ScriptFile.h"
 #include "script/ScriptKeyword.h"
+#include "script/ScriptNetwork.h"
+#include "script/ScriptRunState.h"
 #include "script/ScriptWindow.h"
 #include "script/VariableList.h"
 
@@ -17,10 +23,24 @@ namespace corvane {
 
 // The script engine: runs script lines against its variables and talks to its window through
 // ScriptWindow only. Everything except the variable list (which the manager's dispatch also
-// feeds, see VariableList) is used on the one thread that runs the script.
+// feeds, see VariableList) is used on the one thread that runs the script. Nothing blocks:
+// WAIT, MAKE, IDLE and PAUSE only keep Step() from reading further lines.
 class ScriptEngine {
   public:
-    explicit ScriptEngine(ScriptWindow& window) : window_(window) {}
+    ScriptEngine(ScriptWindow& window, const Clock& clock, ScriptNetwork network = {});
+
+    // Starts a script from the top. False (status "Could not open file.") when the file
+    // cannot be opened; nothing runs then.
+    bool Start(const std::string& path, std::string_view params, uint8_t target);
+    // Runs the last script again from the top, keeping target, priority and source.
+    bool RunAgain();
+
+    // The 100 ms step: at most one file line, the one-second mark, then the events.
+    void Step();
+    // The control buttons.
+    void Continue();
+    void Retry();
+    void Abort();
 
     // Opens the script file, lists its execution points and empties the GOTO queue. False
     // when the file cannot be opened.
@@ -42,10 +62,21 @@ class ScriptEngine {
     std::optional<uint32_t> TakeQueuedGoto() { return gotoQueue_.Take(); }
     void ClearGotoQueue() { gotoQueue_.Clear(); }
 
+    // Evaluates every enabled event once; timers count only on a one-second step.
+    void EvaluateEvents(bool oneSecondStep);
+
+    // The three evaluators over this engine's state.
+    TestOutcome EvaluateTest(std::string_view test);
+    std::string SubstituteTags(std::string_view text);
+    double EvaluateFormula(std::string_view expression);
+
     VariableList& variables() { return variables_; }
+    EventList& events() { return events_; }
+    const ScriptRunState& state() const { return state_; }
+    ScriptRunState& state() { return state_; }
     // Source address of SEND messages; 0xFF sends from the tool's own address.
-    uint8_t source() const { return source_; }
-    void setSource(uint8_t source) { source_ = source; }
+    uint8_t source() const { return state_.source; }
+    void setSource(uint8_t source) { state_.source = source; }
 
   private:
     void RunCommand(ScriptKeyword keyword, std::string_view arguments);
@@ -56,13 +87,60 @@ class ScriptEngine {
     // The variable commands that name an existing datum; when none has the name, the error is
     // logged instead.
     void WithDatum(std::string_view arguments, void (*action)(RVCDatum&), bool redrawAll);
+    void UpdateFormula(std::string_view arguments, ScriptKeyword keyword);
+    void Reset(std::string_view arguments);
+
+    void Target(std::string_view arguments);
+    void FindTarget(bool first);
+    void ResetDeviceList();
+    void Send(std::string_view arguments);
+    void Request(std::string_view arguments);
+    void SetCurTime();
+    void SimRx(std::string_view arguments);
+    void Wait(std::string_view arguments);
+    void If(std::string_view arguments);
+    void Make(std::string_view arguments);
+    void Goto(std::string_view arguments);
+    void Loop();
+    void Idle();
+    void Pause();
+    void AbortCommand(std::string_view arguments);
+    void Execute(std::string_view arguments);
+    void AskForParams();
+    void Menu(std::string_view arguments);
+    void Save(std::string_view arguments);
+    void SteerEvent(ScriptKeyword keyword, std::string_view arguments);
+    void GraphStart(std::string_view arguments);
+    void GraphItem(std::string_view arguments);
+    void GraphAdvance();
+
+    void RunGoCommand(const std::string& command);
+    void EndScript();
+    void StopWaitButtons();
+    ScriptFacts Facts();
+    std::optional<RVCNode> NodeAt(uint8_t address) const;
+    std::vector<bool> NodeAddresses() const;
 
     ScriptWindow& window_;
+    const Clock& clock_;
+    ScriptNetwork network_;
+    ScriptRunState state_;
     VariableList variables_;
+    EventList events_;
     ScriptFile file_;
+    std::string path_;
     std::vector<ExecPoint> execPoints_;
     GotoQueue gotoQueue_;
-    uint8_t source_ = 0xFF;
+
+    // The strip chart's lines, by datum name (LOOP may delete and recreate the datums).
+    struct GraphSlot {
+        std::string name;
+        double min = 0;
+        double max = 0;
+    };
+    static constexpr size_t kGraphSlots = 8;
+    bool graphExists_ = false;
+    std::vector<GraphSlot> graphSlots_;
 };
 
 }  // namespace corvane

@@ -8,6 +8,7 @@
 
 #include "script/ScriptEngine.h"
 #include "tests/script/RecordingWindow.h"
+#include "tests/support/FakeClock.h"
 
 namespace corvane {
 namespace {
@@ -46,7 +47,8 @@ class ScriptEngineTest : public ::testing::Test {
 
     std::filesystem::path folder_;
     test::RecordingWindow window_;
-    ScriptEngine engine_{window_};
+    test::FakeClock clock_;
+    ScriptEngine engine_{window_, clock_};
 };
 
 TEST_F(ScriptEngineTest, UnrecognisedKeywordsAreLoggedWithTheLineAsGiven) {
