@@ -1,5 +1,6 @@
-// Arbitrary bytes through the script text layer: the line reader, the datum parser with a
-// message built from the same bytes, the value texts and the format functions.
+// Arbitrary bytes through the script engine: the line reader, the datum parser with a message
+// built from the same bytes, the value texts, the format functions, and the bytes run as a whole
+// script line by line, with events and timers evaluated after every line on a stepped clock.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Clock.h"
 #include "script/DatumDefinition.h"
 #include "script/RVCDatumMonitor.h"
 #include "script/ScriptEngine.h"
@@ -16,6 +18,14 @@
 #include "script/ValueFormat.h"
 
 namespace {
+
+// Time moves only when the fuzzer's script steps.
+class StepClock final : public corvane::Clock {
+  public:
+    int64_t epochSeconds() const override { return 1'700'000'000 + ms / 1000; }
+    int64_t steadyMilliseconds() const override { return ms; }
+    int64_t ms = 0;
+};
 
 // A window that keeps nothing: the fuzzer only looks for crashes and sanitizer findings.
 class SilentWindow final : public corvane::ScriptWindow {
@@ -57,7 +67,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
                                      input.first(std::min<size_t>(size, kMaxMessageData)));
 
     SilentWindow window;
-    ScriptEngine engine(window);
+    StepClock clock;
+    // No network: sends and target searches stop at their log lines.
+    ScriptEngine engine(window, clock);
+    engine.state().running = true;
     size_t position = 0;
     std::string line;
     int lines = 0;
@@ -68,7 +81,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
         datum->UpdateFromMessage(*message);
         (void)datum->DisplayLine();
         // Dictionaries would read files from the fuzzing machine's disk.
-        if (ToUpper(line).find("DICTIONARY") == std::string::npos) engine.ExecuteLine(line);
+        // Dictionaries and SAVE would touch the fuzzing machine's disk.
+        const std::string upper = ToUpper(line);
+        if (upper.find("DICTIONARY") == std::string::npos &&
+            upper.find("SAVE") == std::string::npos) {
+            engine.ExecuteLine(line);
+        }
+        // Each line is a step of its own: events and timers run after it, a second apart.
+        clock.ms += 1001;
+        engine.state().running = true;
+        engine.EvaluateEvents(true);
     }
     // Everything the lines created shows its value once the message has been dispatched.
     engine.variables().offer(*message);
