@@ -321,6 +321,18 @@ void ScriptEngine::SteerEvent(ScriptKeyword keyword, std::string_view arguments)
 // ---- Dispatch ---------------------------------------------------------------------------
 
 void ScriptEngine::ExecuteLine(std::string_view given) {
+    // A command that triggers itself ("ONEVENT e [..] {TRIGGER e}") would recurse until the
+    // stack runs out; such a chain is cut off and reported once.
+    if (nesting_ >= kMaxNesting) {
+        window_.AppendLine("ERROR: Commands nested too deeply <<" + std::string(given) + ">>");
+        return;
+    }
+    ++nesting_;
+    ExecuteLineNested(given);
+    --nesting_;
+}
+
+void ScriptEngine::ExecuteLineNested(std::string_view given) {
     // A line copied from a traffic display is rewritten first, whatever kind of line it is.
     TrafficLine traffic;
     std::string_view line = given;

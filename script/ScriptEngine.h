@@ -79,6 +79,7 @@ class ScriptEngine {
     void setSource(uint8_t source) { state_.source = source; }
 
   private:
+    void ExecuteLineNested(std::string_view line);
     void RunCommand(ScriptKeyword keyword, std::string_view arguments);
     void DefineDatum(std::string_view arguments, bool visibleInList);
     void Constant(std::string_view arguments);
@@ -131,6 +132,8 @@ class ScriptEngine {
     std::string path_;
     std::vector<ExecPoint> execPoints_;
     GotoQueue gotoQueue_;
+    static constexpr int kMaxNesting = 16;
+    int nesting_ = 0;  // lines run from inside other lines (IF, TRIGGER, events)
 
     // The strip chart's lines, by datum name (LOOP may delete and recreate the datums).
     struct GraphSlot {

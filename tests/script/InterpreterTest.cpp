@@ -452,6 +452,13 @@ TEST_F(InterpreterTest, PauseRetryAbortAndLoop) {
     EXPECT_EQ(window_.status, "Could not open file.");
 }
 
+TEST_F(InterpreterTest, SelfTriggeringCommandsEnd) {
+    engine_.ExecuteLine("ONEVENT e [PARAMS == X] {TRIGGER e}");
+    engine_.ExecuteLine("TRIGGER e");
+    ASSERT_EQ(window_.log.size(), 1u);
+    EXPECT_EQ(window_.log[0], "ERROR: Commands nested too deeply <<TRIGGER e>>");
+}
+
 TEST_F(InterpreterTest, GraphCommands) {
     engine_.ExecuteLine("CONSTANT v \"12.5\"");
     engine_.ExecuteLine("GRAPHITEM v 10 15");  // no graph yet: nothing
