@@ -1,0 +1,139 @@
+// corvane-script FILE [--params TEXT] [--target HEX] [--demo | --serial-port PATH]
+//                     [--max-seconds N]
+// Runs one script without a window: log lines to standard output, status changes to standard
+// error. Exit status 0 when the script completes, 1 when it was stopped, 2 when the file could
+// not be opened, 3 when the adapter could not be reached, 64 for a wrong command line.
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "adapters/AdapterSettings.h"
+#include "adapters/UserNotifier.h"
+#include "adapters/VexorSeriesConduit.h"
+#include "core/DeviceTable.h"
+#include "core/LongMessages.h"
+#include "core/RVCManager.h"
+#include "core/TransmitPath.h"
+#include "core/TransportStage.h"
+#include "platform/Clock.h"
+#include "platform/MemorySettingsStore.h"
+#include "platform/SystemShell.h"
+#include "script/ScriptEngine.h"
+#include "script/ScriptText.h"
+#include "script/tools/ConsoleScriptWindow.h"
+#include "sim/SimulatedVehicle.h"
+#include "sim/VexorEmulator.h"
+
+namespace {
+
+using namespace corvane;
+
+class StderrNotifier final : public UserNotifier {
+  public:
+    void showMessage(std::string_view text, std::string_view title) override {
+        std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(title.size()), title.data(),
+                     static_cast<int>(text.size()), text.data());
+    }
+};
+
+int Usage() {
+    std::fprintf(stderr,
+                 "usage: corvane-script FILE [--params TEXT] [--target HEX] "
+                 "[--demo | --serial-port PATH] [--max-seconds N]\n");
+    return 64;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string file;
+    std::string params;
+    std::string serialPort;
+    uint8_t target = 0xFF;
+    long maxSeconds = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--params" && hasValue) {
+            params = argv[++i];
+        } else if (arg == "--target" && hasValue) {
+            target = static_cast<uint8_t>(ParseHex(argv[++i]));
+        } else if (arg == "--serial-port" && hasValue) {
+            serialPort = argv[++i];
+        } else if (arg == "--demo") {
+            serialPort.clear();
+        } else if (arg == "--max-seconds" && hasValue) {
+            maxSeconds = std::strtol(argv[++i], nullptr, 10);
+        } else if (!arg.empty() && arg.front() != '-' && file.empty()) {
+            file = arg;
+        } else {
+            return Usage();
+        }
+    }
+    if (file.empty()) return Usage();
+
+    SystemClock clock;
+    MemorySettingsStore settings;
+    DeviceTable table(clock);
+    RVCManager manager(settings, table);
+    TransmitPath transmit(manager);
+    LongMessages longMessages(manager, transmit);
+    TransportStage transportStage(longMessages, transmit);
+    manager.setTransportStage(&transportStage);
+    AdapterSettings adapterSettings(settings);
+    StderrNotifier notifier;
+    SystemShell shell;
+
+    // Without a port the simulated vehicle stands behind an emulated adapter on a pty.
+    std::unique_ptr<sim::SimulatedVehicle> vehicle;
+    std::unique_ptr<sim::VexorEmulator> emulator;
+    if (serialPort.empty()) {
+        vehicle = std::make_unique<sim::SimulatedVehicle>();
+        emulator = std::make_unique<sim::VexorEmulator>(*vehicle);
+        if (!emulator->start()) {
+            std::fprintf(stderr, "The simulated vehicle could not start.\n");
+            return 3;
+        }
+        serialPort = emulator->path();
+    }
+    VexorSeriesConduit adapter(settings, transmit, manager, adapterSettings, notifier, serialPort);
+    if (!adapter.connect()) {
+        std::fprintf(stderr, "Could not connect to the adapter at %s\n", serialPort.c_str());
+        return 3;
+    }
+    transmit.setSender(&adapter);
+
+    ConsoleScriptWindow window(stdout, stderr, isatty(STDIN_FILENO) != 0);
+    ScriptNetwork network{&transmit, &manager, &table, &shell, [] { return true; }, {}};
+    ScriptEngine engine(window, clock, network);
+    manager.setDataFieldSink(&engine.variables());
+
+    int status = 0;
+    if (!engine.Start(file, params, target)) {
+        status = 2;
+    } else {
+        const auto started = std::chrono::steady_clock::now();
+        auto next = started;
+        while (engine.state().running) {
+            next += std::chrono::milliseconds(100);
+            std::this_thread::sleep_until(next);
+            engine.Step();
+            if (maxSeconds > 0 && engine.state().running &&
+                std::chrono::steady_clock::now() - started > std::chrono::seconds(maxSeconds)) {
+                engine.Abort();
+            }
+        }
+        status = window.status() == "Script Complete" ? 0 : 1;
+    }
+    manager.setDataFieldSink(nullptr);
+    transmit.setSender(nullptr);
+    adapter.disconnect();
+    if (emulator) emulator->stop();
+    return status;
+}
