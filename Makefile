@@ -25,8 +25,11 @@ test: check-format build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
 
 # The main window on a display; the terminal view when there is none.
+# The example module folder, with the example module program beside its definitions.
+DEMO_MODULES = $(BUILD)/demo-modules
 demo: build
-	@$(BUILD)/app/corvane --demo --demo-adapter $(ADAPTER)
+	@rm -rf $(DEMO_MODULES) && cp -r examples/modules $(DEMO_MODULES) && ln -sf ../sdk/rvc-watch $(DEMO_MODULES)/rvc-watch
+	@$(BUILD)/app/corvane --demo --demo-adapter $(ADAPTER) --demo-modules $(abspath $(DEMO_MODULES))
 
 # Qt-free suites under AddressSanitizer + UndefinedBehaviorSanitizer, and ThreadSanitizer.
 sanitize: asan tsan

@@ -5,6 +5,8 @@
 #include "adapters/VexorSeriesConduit.h"
 #include "core/DeviceReport.h"
 #include "debugport/FunctionCommand.h"
+#include "modules/ModuleCommands.h"
+#include "platform/FileInfo.h"
 #include "platform/LibFtdiDriver.h"
 #include "platform/OverlaySettingsStore.h"
 #include "sim/FtFirmwareEmulator.h"
@@ -19,11 +21,19 @@ ApplicationCore::ApplicationCore(SettingsStore& settings, const Clock& clock,
       settings_(demoSettings_ ? *demoSettings_ : settings),
       clock_(clock),
       debugPort_(settings_),
+      catalogue_((options.demoModules.empty() || !demoSettings_
+                      ? settings_
+                      : (settings_.writeString("Corvane", "ModuleFolder", options.demoModules),
+                         settings_)),
+                 FileInfo::executableFolder()),
       table_(clock),
       manager_(settings_, table_),
       transmit_(manager_),
       longMessages_(manager_, transmit_),
       transportStage_(longMessages_, transmit_),
+      killer_(shell_, [this] { return clientBus_ ? clientBus_->clientCount() : 0; }),
+      updater_(catalogue_.autoUpdate(), catalogue_.lastUpdate(), shell_, clock, killer_,
+               FileInfo::executableFolder() + "/" + Updater::kProgramName),
       adapterSettings_(settings_),
       duties_(manager_, table_) {
     debugPort_.start(options.debugPort);
@@ -88,6 +98,8 @@ void ApplicationCore::connectDemo(DemoAdapter demo) {
 }
 
 ApplicationCore::~ApplicationCore() {
+    // Programs this run started go while the client bus can still tell that they run.
+    killer_.killAll();
     // Adapters stop delivering first, then the client bus stops polling, then the port closes.
     selection_->disconnect();
     clientBus_->setEchoControl(nullptr);
@@ -97,7 +109,13 @@ ApplicationCore::~ApplicationCore() {
     demoRelay_.stop();
 }
 
+Updater::StartupOutcome ApplicationCore::decideStartupUpdate(const std::string& commandLine) {
+    return updater_.startupDecision(commandLine);
+}
+
 void ApplicationCore::registerDebugCommands() {
+    registerModuleCommands(debugPort_.commands(), catalogue_);
+    registerAppKillerCommands(debugPort_.commands(), killer_);
     debugPort_.commands().add(
         "slots",
         std::make_unique<FunctionCommand>([this](const std::string&) { return manager_.slots(); }));

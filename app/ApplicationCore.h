@@ -19,9 +19,13 @@
 #include "core/TransmitPath.h"
 #include "core/TransportStage.h"
 #include "debugport/DebugPort.h"
+#include "modules/AppKiller.h"
+#include "modules/ModuleCatalogue.h"
+#include "modules/Updater.h"
 #include "platform/Clock.h"
 #include "platform/FtDriver.h"
 #include "platform/SettingsStore.h"
+#include "platform/SystemShell.h"
 #include "sim/SimulatedVehicle.h"
 #include "sim/VexorEmulator.h"
 
@@ -35,6 +39,7 @@ struct StartOptions {
     bool debugPort = false;  // open the debug port for this run
     std::string serialPort;  // probed first by the serial adapter
     DemoAdapter demo = DemoAdapter::None;
+    std::string demoModules;  // the module base folder of a demo run
 };
 
 // The application-wide objects, created in start-up order and destroyed in reverse: the debug
@@ -58,6 +63,10 @@ class ApplicationCore {
     // or the demo answers).
     RoutedLoginDialog& loginDialog() { return loginDialog_; }
 
+    // The start-up update decision for this command line: Started means the updater took
+    // over and the program ends without a window.
+    Updater::StartupOutcome decideStartupUpdate(const std::string& commandLine);
+
     // One tick of the 50 ms timer: the start-up connection check, then the periodic duties.
     void tick(bool altHeld);
 
@@ -70,8 +79,14 @@ class ApplicationCore {
     ClientBus& clientBus() { return *clientBus_; }
     AdapterSettings& adapterSettings() { return adapterSettings_; }
     AdapterSelection& adapters() { return *selection_; }
-    Conduit& serialConduit() { return *serial_; }
+    Conduit& noAdapterConduit() { return *none_; }
+    Conduit& ftSeriesConduit() { return *ftSeries_; }
     Conduit& cloudConduit() { return *cloud_; }
+    Conduit& serialConduit() { return *serial_; }
+    ModuleCatalogue& catalogue() { return catalogue_; }
+    Shell& shell() { return shell_; }
+    AppKiller& appKiller() { return killer_; }
+    Updater& updater() { return updater_; }
     PeriodicDuties& duties() { return duties_; }
 
   private:
@@ -85,12 +100,16 @@ class ApplicationCore {
     RoutedNotifier notifier_;
     RoutedLoginDialog loginDialog_;
     DebugPort debugPort_;
+    ModuleCatalogue catalogue_;
+    SystemShell shell_;
     DeviceTable table_;
     RVCManager manager_;
     TransmitPath transmit_;
     LongMessages longMessages_;
     TransportStage transportStage_;
     std::unique_ptr<ClientBus> clientBus_;
+    AppKiller killer_;
+    Updater updater_;
     AdapterSettings adapterSettings_;
     // The demo vehicle and its emulated adapter outlive the conduits that talk to them.
     std::unique_ptr<sim::SimulatedVehicle> demoVehicle_;

@@ -27,6 +27,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             cl.demo = true;
         } else if (a == "--debug-port") {
             cl.debugPort = true;
+        } else if (a == "--demo-modules" && i + 1 < args.size()) {
+            cl.demoModules = args[++i];
         } else if (a == "--demo-adapter" && i + 1 < args.size()) {
             cl.demoAdapter = args[++i];
         } else if (a == "--serial-port" && i + 1 < args.size()) {

@@ -7,6 +7,7 @@
 
 #include "app/CCorvaneDlg.h"
 #include "app/DeviceListBox.h"
+#include "app/KestrixLinkDlg.h"
 #include "app/QtNotifier.h"
 #include "sim/SimulatedVehicle.h"
 
@@ -30,6 +31,9 @@ MainWindowServices MainWindowServicesOf(ApplicationCore& core,
     s.duties = &core.duties();
     s.adapters = &core.adapters();
     s.adapterSettings = &core.adapterSettings();
+    s.noAdapter = &core.noAdapterConduit();
+    s.ftSeries = &core.ftSeriesConduit();
+    s.cloud = &core.cloudConduit();
     s.serial = &core.serialConduit();
     s.transmit = &core.transmitPath();
     s.executableFolder = executableFolder;
@@ -71,8 +75,12 @@ int runMainWindow(ApplicationCore& core, const MainWindowOptions& options) {
     CCorvaneDlg window(
         MainWindowServicesOf(core, QCoreApplication::applicationDirPath().toStdString()), notifier);
     notifier.setParent(&window);
-    // Messages of the application-wide objects show as message boxes while the window is up.
+    // Messages of the application-wide objects show as message boxes while the window is up,
+    // and the cloud login asks with its dialog (unless a demo relay answers for the user).
     core.notifier().route(&notifier);
+    KestrixLinkDlgAsker loginAsker(&window);
+    const bool ownLogin = !core.loginDialog().routed();
+    if (ownLogin) core.loginDialog().route(&loginAsker);
     if (screenshot) {
         QTimer::singleShot(options.screenshotDelayMs / 2, &window,
                            [&core] { lightDemoLamps(core); });
@@ -84,6 +92,7 @@ int runMainWindow(ApplicationCore& core, const MainWindowOptions& options) {
     window.activateWindow();
     const int result = window.exec();
     core.notifier().route(nullptr);
+    if (ownLogin) core.loginDialog().route(nullptr);
     return screenshot ? result : 0;
 }
 

@@ -12,6 +12,7 @@ namespace corvane {
 class RoutedLoginDialog final : public KestrixLinkDialog {
   public:
     void route(KestrixLinkDialog* target) { target_.store(target, std::memory_order_release); }
+    bool routed() const { return target_.load(std::memory_order_acquire) != nullptr; }
     bool ask(KestrixLinkDetails& details) override {
         KestrixLinkDialog* target = target_.load(std::memory_order_acquire);
         return target && target->ask(details);

@@ -72,7 +72,14 @@ int main(int argc, char** argv) {
         start.demo =
             cl.demoAdapter == "ft" ? corvane::DemoAdapter::Ft : corvane::DemoAdapter::Vexor;
     }
+    start.demoModules = cl.demoModules;
     corvane::ApplicationCore core(*settings.store, clock, start);
+    std::string commandLine;
+    for (const auto& a : args) commandLine += a + " ";
+    if (!cl.demo &&
+        core.decideStartupUpdate(commandLine) == corvane::Updater::StartupOutcome::Started) {
+        return 0;  // the updater takes over
+    }
 
     if (window) return corvane::runMainWindow(core, windowOptions);
 
