@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/DeviceTable.h"
+
+namespace corvane {
+
+// The saved device list (".cvdl"): a "Created:" line, then one line per device in table order,
+// every line ended "\r\n". The source address is not stored.
+//   "Created: Monday, March 04, 2024  at 14:05:09\r\n"
+//   "DSA  66 *Acme Power*PX-2000*\r\n"
+
+// The first line for a local time, with English day and month names whatever the locale.
+std::string DeviceListCreatedLine(const std::tm& localTime);
+
+// The whole file: `createdLine` followed by a line per device, whose make and model are those
+// of findNode(sa) ("Not Found" twice for the placeholder).
+std::string DeviceListText(const DeviceTable& table, const std::string& createdLine);
+
+// Writes the file for the current local time through a temporary file renamed into place, so
+// a failed export leaves any earlier file untouched. False when it could not be written.
+bool ExportDeviceList(const std::string& path, const DeviceTable& table);
+
+// Reads one line the way script lines are read: bytes 16-127 are kept, every other byte is
+// dropped, LF ends the line, a last line without LF is never delivered.
+//   "DSA\t 1\r\nX" -> "DSA 1" (position 8), then nothing.
+bool ReadDeviceListLine(std::span<const uint8_t> bytes, size_t& position, std::string& line);
+
+// One side of a comparison.
+struct DeviceListEntry {
+    uint8_t dsa = 0;
+    std::string make;
+    std::string model;
+};
+
+// The entry a "DSA" line describes; nothing for any other line.
+//   "DSA  66 *Acme*X1*" -> {66, "Acme", "X1"}    "DSA 300 **M" -> {44, "M", ""}
+std::optional<DeviceListEntry> ParseDeviceListLine(std::string_view line);
+
+// "%3d%s%s": DSA, the first six characters of the model, the make. Equal keys are the same
+// device, so models differing only after the sixth character match.
+std::string DeviceListSortKey(const DeviceListEntry& entry);
+
+// The report of comparing the file's bytes (read from `path`) with the table:
+//   "Comparing <path>\r\n", then "Missing: %3d %s %s %s\r\n" for each entry only in the file
+// and "Extra  : %3d %s %s %s\r\n" for each only in the table (DSA, abbreviation, make, model)
+// in sort-key order, or "Device Lists Match." with no line end when there are none. Both sides
+// are compared whole, however many entries they hold.
+std::string CompareDeviceListText(const std::string& path, std::span<const uint8_t> fileBytes,
+                                  const DeviceTable& table);
+
+// The same for a file on disk; nothing when the file cannot be read.
+std::optional<std::string> CompareDeviceList(const std::string& path, const DeviceTable& table);
+
+}  // namespace corvane
