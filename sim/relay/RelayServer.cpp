@@ -24,7 +24,7 @@ std::string frameMessage(const RvcFrame& frame, int32_t code) {
     nlohmann::json message = {{"type", "frame"},
                               {"code", code},
                               {"sa", frame.sa},
-                              {"pgn", frame.dgn},
+                              {"pgn", uint32_t{frame.dgn}},
                               {"priority", frame.priority},
                               {"data", data}};
     return message.dump();
