@@ -94,6 +94,12 @@ std::string DeviceListText(const DeviceTable& table, const std::string& createdL
     return text;
 }
 
+std::string DeviceListExportPath(const std::string& chosen) {
+    const size_t slash = chosen.find_last_of('/');
+    const size_t name = slash == std::string::npos ? 0 : slash + 1;
+    return chosen.find('.', name) == std::string::npos ? chosen + ".cvdl" : chosen;
+}
+
 bool ExportDeviceList(const std::string& path, const DeviceTable& table) {
     const std::time_t now = std::time(nullptr);
     std::tm local{};

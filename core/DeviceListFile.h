@@ -24,6 +24,11 @@ std::string DeviceListCreatedLine(const std::tm& localTime);
 // of findNode(sa) ("Not Found" twice for the placeholder).
 std::string DeviceListText(const DeviceTable& table, const std::string& createdLine);
 
+// The Export command's name for a chosen path: ".cvdl" appended when the file name has no
+// extension.   "/v/bus" -> "/v/bus.cvdl"   "/v/bus.txt" -> "/v/bus.txt"   "/v.d/bus" ->
+// "/v.d/bus.cvdl"
+std::string DeviceListExportPath(const std::string& chosen);
+
 // Writes the file for the current local time through a temporary file renamed into place, so
 // a failed export leaves any earlier file untouched. False when it could not be written.
 bool ExportDeviceList(const std::string& path, const DeviceTable& table);

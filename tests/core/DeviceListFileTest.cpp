@@ -99,6 +99,14 @@ TEST(DeviceListSortKey, DsaFirstSixOfModelThenMake) {
     EXPECT_EQ(DeviceListSortKey({255, "", "abc"}), "255abc");
 }
 
+TEST(DeviceListExportPath, AddsExtensionOnlyWhenTheNameHasNone) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"/v/bus", "/v/bus.cvdl"}, {"/v/bus.txt", "/v/bus.txt"},   {"/v.d/bus", "/v.d/bus.cvdl"},
+        {"bus", "bus.cvdl"},       {"/v/bus.cvdl", "/v/bus.cvdl"}, {"/v/.hidden", "/v/.hidden"},
+    };
+    for (const auto& [chosen, expected] : cases) EXPECT_EQ(DeviceListExportPath(chosen), expected);
+}
+
 TEST_F(DeviceListFileTest, ExportWritesOneLinePerDeviceWithNodeTexts) {
     node(0x42, "Acme Power*PX-2000*1*2*");
     device(0x42, 66);
