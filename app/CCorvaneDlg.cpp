@@ -16,6 +16,10 @@
 #include "app/MenuTable.h"
 #include "app/ModuleListBox.h"
 #include "app/ModuleMenus.h"
+#include "core/Dgn.h"
+#include "modules/ModuleCatalogue.h"
+#include "modules/ModuleLauncher.h"
+#include "modules/RunModuleRequest.h"
 
 namespace corvane {
 
@@ -204,6 +208,13 @@ void CCorvaneDlg::command(int id) {
         case command::kRunSelectedModule:
             runSelectedModule();
             break;
+        case command::kRunUnlistedModule:
+            runUnlistedModule(selected);
+            break;
+        case command::kChangeModuleFolder:
+        case command::kResetFolders:
+            changeModuleFolders(id);
+            break;
         case command::kQuickScript:
             quickScript();
             break;
@@ -226,11 +237,37 @@ void CCorvaneDlg::runDefaultModules() {
 void CCorvaneDlg::runSelectedModule() {
     const std::optional<RVCDevice> device = deviceList_->selectedDevice();
     const std::optional<ModuleRow> module = moduleList_->selectedModule();
-    if (!device || !module) {
-        notifier_.showMessage(MainCommands::kNoDeviceText, MainCommands::kNoDeviceTitle);
+    if (!device) {
+        notifier_.showMessage(kNoDeviceSelectedText, kModuleSelectionTitle);
+        return;
+    }
+    if (!module) {
+        notifier_.showMessage(kNoModuleSelectedText, kModuleSelectionTitle);
         return;
     }
     runModule(*module, *device);
+}
+
+void CCorvaneDlg::runUnlistedModule(const std::optional<RVCDevice>& selected) {
+    if (!services_.launcher) {
+        commands_.reportNotAvailable(command::kRunUnlistedModule);
+        return;
+    }
+    services_.launcher->runUnlistedModule(selected);
+}
+
+void CCorvaneDlg::changeModuleFolders(int id) {
+    ModuleCatalogue* catalogue = services_.catalogue;
+    if (!catalogue || !services_.moduleDialogs) {
+        commands_.reportNotAvailable(id);
+        return;
+    }
+    ModuleDialogs& dialogs = *services_.moduleDialogs;
+    const bool rescanned = id == command::kChangeModuleFolder
+                               ? catalogue->changeModuleBaseFolder(dialogs)
+                               : catalogue->resetFoldersToDefaults(dialogs);
+    // The selected device's list follows the rescanned catalogue.
+    if (rescanned) fillModuleList();
 }
 
 void CCorvaneDlg::runModule(const ModuleRow& module, const RVCDevice& device) {
@@ -263,22 +300,30 @@ QMenu* CCorvaneDlg::buildDeviceMenu() {
 void CCorvaneDlg::onDeviceMenuCommand(size_t index) {
     if (index >= deviceMenuModules_.size()) return;
     const auto [module, device] = deviceMenuModules_[index];
-    // The DSA in the low byte and the source address in the high byte, as posted requests
-    // to run a module carry them.
-    const auto addresses = static_cast<uint16_t>(device.dsa | (device.sa << 8));
+    const uint16_t addresses = RunModuleRequest::deviceCode(device.sa, device.dsa);
+    // Queued: the device is looked up when the request is handled, not when it was posted.
     QMetaObject::invokeMethod(
         this, [this, module, addresses] { runModuleRequest(module, addresses); },
         Qt::QueuedConnection);
 }
 
 void CCorvaneDlg::runModuleRequest(const ModuleRow& module, uint16_t addresses) {
-    RVCDevice device;
-    device.dsa = static_cast<uint8_t>(addresses & 0xFF);
-    device.sa = static_cast<uint8_t>(addresses >> 8);
-    for (const RVCDevice& d : services_.table->devices()) {
-        if (d.dsa == device.dsa && d.sa == device.sa) device = d;
+    if (std::optional<RVCDevice> device = requestedDevice(addresses)) runModule(module, *device);
+}
+
+std::optional<RVCDevice> CCorvaneDlg::requestedDevice(uint16_t addresses) const {
+    const bool selectedOne = addresses == RunModuleRequest::kSelectedDevice;
+    if (selectedOne) {
+        if (std::optional<RVCDevice> selected = deviceList_->selectedDevice()) return selected;
     }
-    runModule(module, device);
+    const uint8_t dsa = selectedOne ? kToolAddress : static_cast<uint8_t>(addresses & 0xFF);
+    const uint8_t sa = selectedOne ? kToolAddress : static_cast<uint8_t>(addresses >> 8);
+    for (const RVCDevice& d : services_.table->devices()) {
+        if (d.dsa == dsa && d.sa == sa) return d;
+    }
+    // Aged out or cleared since the request was posted: a module never runs for a device
+    // that is gone.
+    return std::nullopt;
 }
 
 QMenu* CCorvaneDlg::buildModuleMenu() {

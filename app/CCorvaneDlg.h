@@ -37,6 +37,9 @@ class CCorvaneDlg final : public CResizingDialog, public DeviceListView {
     // fills the module list.
     static constexpr DeviceRows::Key kNoDevice{0xFE, 0xFF};
     static constexpr const char* kQuickScriptFilter = "Scripts (*.scr *.scp);;All Files (*)";
+    static constexpr const char* kNoDeviceSelectedText = "No Device Selected";
+    static constexpr const char* kNoModuleSelectedText = "No Diagnostic Module Selected";
+    static constexpr const char* kModuleSelectionTitle = "Module Selection Error";
 
     // Choosers and windows other parts provide; tests replace them.
     struct Hooks {
@@ -89,9 +92,13 @@ class CCorvaneDlg final : public CResizingDialog, public DeviceListView {
     void refreshStatusRows();
     void runDefaultModules();
     void runSelectedModule();
+    void runUnlistedModule(const std::optional<RVCDevice>& selected);
+    void changeModuleFolders(int id);
     void runModule(const ModuleRow& module, const RVCDevice& device);
     void onDeviceMenuCommand(size_t index);
+    // A request to run a module; `addresses` as RunModuleRequest carries them.
     void runModuleRequest(const ModuleRow& module, uint16_t addresses);
+    std::optional<RVCDevice> requestedDevice(uint16_t addresses) const;
     void changeQuickScriptFile();
     void quickScript();
     std::vector<ModuleRow> fittingModules(const RVCDevice& device) const;

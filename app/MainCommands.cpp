@@ -7,6 +7,7 @@
 #include "core/Dgn.h"
 #include "core/MuteMode.h"
 #include "core/RvcSendRequest.h"
+#include "modules/Updater.h"
 
 namespace corvane {
 
@@ -36,11 +37,25 @@ bool MainCommands::execute(int id, const std::optional<RVCDevice>& selected) {
         sendReboot(selected);
         return true;
     }
-    if (id == command::kAutoUpdate) {
-        settings_.autoUpdate().set(MenuRules::toggled(settings_.autoUpdate().value()));
+    if (id == command::kAutoUpdate || id == command::kUpdateNow) {
+        executeUpdate(id);
         return true;
     }
     return executeConnection(id) || executeAdapterOption(id) || executeNetworkOption(id);
+}
+
+void MainCommands::executeUpdate(int id) {
+    Updater* updater = services_.updater;
+    if (id == command::kUpdateNow) {
+        // Whether the updater started is not looked at: the date is noted all the same.
+        updater ? static_cast<void>(updater->updateNow()) : reportNotAvailable(id);
+        return;
+    }
+    if (updater) {
+        updater->toggleAutoUpdate();
+    } else {
+        settings_.autoUpdate().set(MenuRules::toggled(settings_.storedInteger("AutoUpdate")));
+    }
 }
 
 bool MainCommands::executeConnection(int id) {
@@ -156,7 +171,8 @@ MenuState MainCommands::menuState() const {
         }
         s.currentEchoes = current.echoTransmits();
     }
-    s.autoUpdate = settings_.autoUpdate().value();
+    // The updater keeps its own copy of the option: the store has the value now.
+    s.autoUpdate = settings_.storedInteger("AutoUpdate");
     s.connectOnStartup = adapterSettings_->autoStart().value();
     s.adapterType = adapterSettings_->adapterType().value();
     s.dataRate = adapterSettings_->dataRate().value();

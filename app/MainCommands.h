@@ -36,6 +36,7 @@ class MainCommands {
     void reportNotAvailable(int id);
 
   private:
+    void executeUpdate(int id);
     bool executeConnection(int id);
     bool executeAdapterOption(int id);
     bool executeNetworkOption(int id);

@@ -6,9 +6,13 @@
 #include <cstdio>
 
 #include "app/CCorvaneDlg.h"
+#include "app/CatalogueModuleSource.h"
 #include "app/DeviceListBox.h"
 #include "app/KestrixLinkDlg.h"
+#include "app/QtModuleDialogs.h"
+#include "app/QtModuleHost.h"
 #include "app/QtNotifier.h"
+#include "modules/ModuleLauncher.h"
 #include "sim/SimulatedVehicle.h"
 
 namespace corvane {
@@ -36,6 +40,8 @@ MainWindowServices MainWindowServicesOf(ApplicationCore& core,
     s.cloud = &core.cloudConduit();
     s.serial = &core.serialConduit();
     s.transmit = &core.transmitPath();
+    s.catalogue = &core.catalogue();
+    s.updater = &core.updater();
     s.executableFolder = executableFolder;
     return s;
 }
@@ -72,9 +78,21 @@ int runMainWindow(ApplicationCore& core, const MainWindowOptions& options) {
             std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
         });
     }
-    CCorvaneDlg window(
-        MainWindowServicesOf(core, QCoreApplication::applicationDirPath().toStdString()), notifier);
+    // The module commands' dialogs and windows; they outlive the window that uses them.
+    QtModuleDialogs moduleDialogs;
+    QtModuleHost moduleHost(moduleDialogs);
+    ModuleLauncher launcher(core.shell(), core.appKiller(), moduleHost, moduleDialogs,
+                            core.transmitPath(),
+                            [&core] { return core.catalogue().moduleFolder(); });
+    CatalogueModuleSource modules(core.catalogue(), launcher, core.deviceTable());
+    MainWindowServices services =
+        MainWindowServicesOf(core, QCoreApplication::applicationDirPath().toStdString());
+    services.modules = &modules;
+    services.moduleDialogs = &moduleDialogs;
+    services.launcher = &launcher;
+    CCorvaneDlg window(services, notifier);
     notifier.setParent(&window);
+    moduleDialogs.setParent(&window);
     // Messages of the application-wide objects show as message boxes while the window is up,
     // and the cloud login asks with its dialog (unless a demo relay answers for the user).
     core.notifier().route(&notifier);

@@ -14,6 +14,11 @@
 
 namespace corvane {
 
+class ModuleCatalogue;
+class ModuleDialogs;
+class ModuleLauncher;
+class Updater;
+
 // The application-wide objects the main window works with. The first four are required; the
 // rest may be missing in a build or run that lacks them, and the commands that need them then
 // say so instead of acting.
@@ -32,6 +37,13 @@ struct MainWindowServices {
     Conduit* serial = nullptr;
     TransmitPath* transmit = nullptr;
     ModuleSource* modules = nullptr;
+    // The folder commands rescan this, asking through moduleDialogs.
+    ModuleCatalogue* catalogue = nullptr;
+    ModuleDialogs* moduleDialogs = nullptr;
+    // "Run Module Not Listed Here".
+    ModuleLauncher* launcher = nullptr;
+    // "Update Now" and "Auto Update On Startup".
+    Updater* updater = nullptr;
     // The default module base folder: the folder of the program's executable.
     std::string executableFolder;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -138,6 +139,7 @@ class MainWindowHarness {
         s.transmit = transmit.get();
         s.modules = &modules;
         s.executableFolder = "/opt/corvane";
+        if (customise) customise(s);
         window = std::make_unique<CCorvaneDlg>(s, notifier, false);
         return *window;
     }
@@ -157,6 +159,9 @@ class MainWindowHarness {
             window->timerTick();
         } while (duties->counter() % 900 != 0 || duties->counter() == 0);
     }
+
+    // Changes the services before the window is made (a real catalogue instead of the fake).
+    std::function<void(MainWindowServices&)> customise;
 
     MemorySettingsStore store;
     FakeClock clock;
