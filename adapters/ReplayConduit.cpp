@@ -1,0 +1,146 @@
+#include "adapters/ReplayConduit.h"
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "adapters/CandumpLogReader.h"
+#include "core/RVCManager.h"
+#include "debugport/DebugPrint.h"
+
+namespace corvane {
+
+ReplayConduit::ReplayConduit(SettingsStore& settings, TransmitPath& transmit, RVCManager& manager,
+                             UserNotifier& notifier)
+    : Conduit(settings, transmit), manager_(manager), notifier_(notifier) {}
+
+ReplayConduit::~ReplayConduit() { disconnect(); }
+
+void ReplayConduit::setFile(std::string path) {
+    std::lock_guard lock(lifecycleMutex_);
+    path_ = std::move(path);
+}
+
+void ReplayConduit::setSpeed(double speed) {
+    std::lock_guard lock(lifecycleMutex_);
+    speed_ = speed < 0.0 ? 1.0 : speed;
+}
+
+void ReplayConduit::setLoop(bool on) {
+    std::lock_guard lock(lifecycleMutex_);
+    loop_ = on;
+}
+
+bool ReplayConduit::load(const std::string& path, std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "Could not open the log file " + path;
+        return false;
+    }
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    entries_.clear();
+    CandumpLogReader reader(text);
+    CandumpRecord record;
+    while (reader.next(record)) entries_.push_back(Entry{record.micros, frameFromCandump(record)});
+    skipped_ = reader.skipped();
+    frameCount_ = entries_.size();
+    if (entries_.empty()) {
+        error = "The log file " + path + " holds no extended CAN frame";
+        return false;
+    }
+    return true;
+}
+
+int ReplayConduit::connect() {
+    std::lock_guard lock(lifecycleMutex_);
+    if (playing()) return 1;
+    if (getState() == kDisabled) return 0;
+    stopThread();  // a finished pass leaves its thread to be joined
+    std::string error;
+    if (!load(path_, error)) {
+        notifier_.showMessage(error, kTitle);
+        return 0;
+    }
+    played_ = 0;
+    passes_ = 0;
+    finished_ = false;
+    {
+        std::lock_guard wakeLock(wakeMutex_);
+        stopRequested_ = false;
+    }
+    playing_.store(true, std::memory_order_release);
+    setState(kConnected);
+    DebugPrint("Replaying %s\r\n", path_.c_str());
+    manager_.deviceTable().addToolEntries();
+    thread_ = std::thread([this, speed = speed_, loop = loop_] { replayLoop(speed, loop); });
+    return 1;
+}
+
+int ReplayConduit::reconnect() {
+    disconnect();
+    return connect();
+}
+
+void ReplayConduit::disconnect() {
+    std::lock_guard lock(lifecycleMutex_);
+    const bool wasConnected = getState() == kConnected;
+    stopThread();
+    if (!wasConnected) return;
+    manager_.reset();
+    Conduit::disconnect();
+}
+
+void ReplayConduit::stopThread() {
+    {
+        std::lock_guard wakeLock(wakeMutex_);
+        stopRequested_ = true;
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) thread_.join();
+    playing_.store(false, std::memory_order_release);
+}
+
+void ReplayConduit::sendFrame(uint32_t, uint8_t, uint8_t, uint16_t, const uint8_t*) {}
+
+bool ReplayConduit::waitUntil(std::chrono::steady_clock::time_point due) {
+    std::unique_lock lock(wakeMutex_);
+    return !wake_.wait_until(lock, due, [this] { return stopRequested_; });
+}
+
+void ReplayConduit::replayLoop(double speed, bool loop) {
+    using Clock = std::chrono::steady_clock;
+    const int64_t first = entries_.front().micros;
+    bool stopped = false;
+    do {
+        const auto start = Clock::now();
+        for (const Entry& e : entries_) {
+            if (speed > 0.0) {
+                const auto offset = std::chrono::duration<double, std::micro>(
+                    static_cast<double>(e.micros - first) / speed);
+                if (!waitUntil(start + std::chrono::duration_cast<Clock::duration>(offset))) {
+                    stopped = true;
+                    break;
+                }
+            } else {
+                std::lock_guard lock(wakeMutex_);
+                if (stopRequested_) {
+                    stopped = true;
+                    break;
+                }
+            }
+            logTime_.store(e.micros, std::memory_order_relaxed);
+            manager_.intake(e.frame);
+            played_.fetch_add(1, std::memory_order_relaxed);
+        }
+        if (!stopped) passes_.fetch_add(1, std::memory_order_relaxed);
+    } while (loop && !stopped);
+    if (stopped) return;
+    finished_.store(true, std::memory_order_release);
+    playing_.store(false, std::memory_order_release);
+    std::ostringstream text;
+    text << "Replay finished: " << played_.load() << " frames played, " << skipped_.load()
+         << " lines skipped.";
+    notifier_.showMessage(text.str(), kTitle);
+}
+
+}  // namespace corvane

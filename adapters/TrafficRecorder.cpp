@@ -1,0 +1,66 @@
+#include "adapters/TrafficRecorder.h"
+
+#include <chrono>
+
+#include "adapters/CandumpLogFormat.h"
+
+namespace corvane {
+
+namespace {
+
+int64_t systemMicros() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// The identifier the frame came with, reserved bit included.
+uint32_t canIdOf(const RvcFrame& frame) {
+    return packIdentifier(frame.priority, (frame.dgn & 0x1FFFF) | (uint32_t{frame.reserved} << 17),
+                          frame.sa);
+}
+
+}  // namespace
+
+TrafficRecorder::TrafficRecorder(TimeSource now)
+    : now_(now ? std::move(now) : TimeSource(systemMicros)) {}
+
+TrafficRecorder::~TrafficRecorder() { stop(); }
+
+bool TrafficRecorder::start(const std::string& path, std::string interface) {
+    std::lock_guard lock(startMutex_);
+    if (writer_.isOpen()) return false;
+    interface_ = std::move(interface);
+    frames_ = 0;
+    return writer_.open(path);
+}
+
+bool TrafficRecorder::stop() { return writer_.close(); }
+
+void TrafficRecorder::record(const RvcFrame& frame) {
+    if (!writer_.isOpen()) return;
+    recordAt(frame, now_());
+}
+
+void TrafficRecorder::deliverRaw(const RvcFrame& frame) {
+    record(frame);
+    if (next_) next_->deliverRaw(frame);
+}
+
+void TrafficRecorder::deliverCooked(const RvcMessage& message) {
+    if (next_) next_->deliverCooked(message);
+}
+
+std::string TrafficRecorder::report() const { return next_ ? next_->report() : std::string(); }
+
+void TrafficRecorder::recordAt(const RvcFrame& frame, int64_t micros) {
+    if (!writer_.isOpen()) return;
+    char line[kCandumpLineMax];
+    // The interface name only changes in start(), before the writer opens.
+    const size_t n = formatCandumpLine(micros, interface_, canIdOf(frame),
+                                       static_cast<uint8_t>(heldBytes(frame)), frame.data, line);
+    writer_.append(std::string_view(line, n));
+    frames_.fetch_add(1, std::memory_order_relaxed);
+}
+
+}  // namespace corvane

@@ -1,0 +1,284 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "adapters/CandumpLogFormat.h"
+#include "adapters/CandumpLogReader.h"
+#include "core/Dgn.h"
+#include "core/MessageSink.h"
+#include "core/RvcMessage.h"
+#include "tests/adapters/ReplayRig.h"
+
+namespace corvane {
+namespace {
+
+using namespace std::chrono_literals;
+using Steady = std::chrono::steady_clock;
+using test::ReplayRig;
+using test::TempFolder;
+using test::waitFor;
+
+// The checked-in demo recording, found beside this source file.
+std::string demoLogPath() {
+    return (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "examples" /
+            "logs" / "demo-vehicle.log")
+        .string();
+}
+
+// Notes when each complete message reaches the data fields, and its first data byte.
+class ArrivalSink final : public MessageSink {
+  public:
+    void offer(const RvcMessage& message) override {
+        std::lock_guard lock(mutex_);
+        arrivals_.push_back({Steady::now(), message.data[0], message.sa});
+    }
+    struct Arrival {
+        Steady::time_point at;
+        uint8_t first;
+        uint8_t sa;
+    };
+    std::vector<Arrival> arrivals() const {
+        std::lock_guard lock(mutex_);
+        return arrivals_;
+    }
+
+  private:
+    mutable std::mutex mutex_;
+    std::vector<Arrival> arrivals_;
+};
+
+// A log of `count` frames from SA 0x42, the n-th carrying n as its first byte, at the given
+// offsets (milliseconds) from a fixed start.
+std::string logAt(const std::vector<int64_t>& offsetsMs) {
+    std::string text;
+    char line[kCandumpLineMax];
+    for (size_t i = 0; i < offsetsMs.size(); ++i) {
+        const uint8_t data[2] = {static_cast<uint8_t>(i), 0x55};
+        size_t n = formatCandumpLine(1'700'000'000'000'000 + offsetsMs[i] * 1000, "can0",
+                                     0x19FFD442, 2, data, line);
+        text.append(line, n);
+    }
+    return text;
+}
+
+// Every arrival lies within `toleranceMs` of its log offset divided by `speed`, measured
+// from the first arrival.
+void expectTiming(const std::vector<ArrivalSink::Arrival>& arrivals,
+                  const std::vector<int64_t>& offsetsMs, double speed, double toleranceMs) {
+    ASSERT_EQ(arrivals.size(), offsetsMs.size());
+    for (size_t i = 0; i < arrivals.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(arrivals[i].first, static_cast<uint8_t>(i));
+        const double actual =
+            std::chrono::duration<double, std::milli>(arrivals[i].at - arrivals[0].at).count();
+        const double expected = static_cast<double>(offsetsMs[i] - offsetsMs[0]) / speed;
+        EXPECT_NEAR(actual, expected, toleranceMs);
+    }
+}
+
+TEST(ReplayConduitTiming, OriginalTimingWithinFiveMilliseconds) {
+    std::vector<int64_t> offsets;
+    for (int64_t t = 0, gap = 3; offsets.size() < 25; t += gap, gap = (gap * 7) % 41 + 1) {
+        offsets.push_back(t);
+    }
+    TempFolder folder;
+    test::writeFile(folder.file("timed.log"), logAt(offsets));
+    ReplayRig rig;
+    ArrivalSink sink;
+    rig.manager.setDataFieldSink(&sink);
+    rig.replay.setFile(folder.file("timed.log"));
+    const auto started = Steady::now();
+    ASSERT_EQ(rig.replay.connect(), 1);
+    ASSERT_TRUE(waitFor([&] { return rig.replay.finished(); }));
+    expectTiming(sink.arrivals(), offsets, 1.0, 5.0);
+    // The first frame goes out at once.
+    EXPECT_LT(sink.arrivals().front().at - started, 50ms);
+}
+
+TEST(ReplayConduitTiming, TenTimesFaster) {
+    std::vector<int64_t> offsets;
+    for (int64_t t = 0; t <= 2000; t += 100) offsets.push_back(t);
+    TempFolder folder;
+    test::writeFile(folder.file("fast.log"), logAt(offsets));
+    ReplayRig rig;
+    ArrivalSink sink;
+    rig.manager.setDataFieldSink(&sink);
+    rig.replay.setFile(folder.file("fast.log"));
+    rig.replay.setSpeed(10.0);
+    ASSERT_EQ(rig.replay.connect(), 1);
+    ASSERT_TRUE(waitFor([&] { return rig.replay.finished(); }));
+    expectTiming(sink.arrivals(), offsets, 10.0, 5.0);
+}
+
+TEST(ReplayConduitTiming, AsFastAsPossibleIgnoresTheGaps) {
+    // 20,000 frames a second apart: more than five hours at the original speed.
+    std::vector<int64_t> offsets;
+    for (int64_t i = 0; i < 20000; ++i) offsets.push_back(i * 1000);
+    TempFolder folder;
+    test::writeFile(folder.file("long.log"), logAt(offsets));
+    ReplayRig rig;
+    rig.replay.setFile(folder.file("long.log"));
+    rig.replay.setSpeed(ReplayConduit::kAsFastAsPossible);
+    ASSERT_EQ(rig.replay.connect(), 1);
+    ASSERT_TRUE(waitFor([&] { return rig.replay.finished(); }, 20s));
+    EXPECT_EQ(rig.replay.framesPlayed(), 20000u);
+    EXPECT_EQ(rig.manager.addressStats(0x42).count + rig.manager.addressStats(0x42).total, 20000);
+    EXPECT_EQ(rig.replay.logTime(), 1'700'000'000'000'000 + 19999LL * 1'000'000);
+}
+
+TEST(ReplayConduitConcurrency, ReproducesTheDemoVehicle) {
+    // The live demo, run for the minute the recording covers.
+    test::DemoVehicleRun live;
+    live.run(60'000, [](const RvcFrame&, int64_t) {});
+    ReplayRig rig;
+    rig.replay.setFile(demoLogPath());
+    rig.replay.setSpeed(ReplayConduit::kAsFastAsPossible);
+    ASSERT_EQ(rig.replay.connect(), 1);
+    ASSERT_TRUE(waitFor([&] { return rig.replay.finished(); }, 20s));
+    EXPECT_EQ(rig.replay.skippedLines(), 0u);
+
+    const auto nodes = test::nodeSet(rig.devices);
+    const auto devices = test::deviceSet(rig.devices);
+    EXPECT_EQ(nodes, test::nodeSet(live.devices));
+    EXPECT_EQ(devices, test::deviceSet(live.devices));
+    // Four of the five simulated nodes identify themselves; all five report a status; the
+    // tool lists itself in both.
+    EXPECT_EQ(nodes.size(), sim::standardNodes().size());
+    EXPECT_EQ(devices.size(), sim::standardNodes().size() + 1);
+}
+
+TEST(ReplayConduitConcurrency, DemoLogIsTheRecordedMinute) {
+    // The checked-in file is exactly what recording the demo for a minute writes. Set
+    // CORVANE_WRITE_DEMO_LOG=1 to write it again after the simulated vehicle changed.
+    TempFolder folder;
+    test::DemoVehicleRun run;
+    ASSERT_TRUE(test::recordDemoMinute(folder.file("demo.log"), run));
+    const std::string fresh = test::readFile(folder.file("demo.log"));
+    if (std::getenv("CORVANE_WRITE_DEMO_LOG") != nullptr) {
+        test::writeFile(demoLogPath(), fresh);
+    }
+    EXPECT_GT(fresh.size(), 10'000u);
+    EXPECT_LT(fresh.size(), 2'000'000u);
+    EXPECT_TRUE(fresh == test::readFile(demoLogPath()))
+        << "examples/logs/demo-vehicle.log is stale";
+}
+
+TEST(ReplayConduitConcurrency, MalformedLinesAreCountedAndReported) {
+    const std::string log =
+        "(1700000000.000000) can0 19FFD442#00\n"
+        "(1700000000.001000) can0 19FFD442#0G\n"    // bad hex
+        "(1700000000.002000) can0 1F4#00\n"         // 11-bit
+        "(1700000000.003000) can0 19FFD44200\n"     // missing '#'
+        "(1700000000.004000) can0 19FFD442##100\n"  // CAN FD
+        "(1700000000.005000) can0 19FFD442#01\n"
+        "(1700000000.002500) can0 19FFD442#02\n"  // out of order
+        "(1700000000.006000) can0 19FFD442#03\n";
+    TempFolder folder;
+    test::writeFile(folder.file("bad.log"), log);
+    ReplayRig rig;
+    ArrivalSink sink;
+    rig.manager.setDataFieldSink(&sink);
+    rig.replay.setFile(folder.file("bad.log"));
+    ASSERT_EQ(rig.replay.connect(), 1);
+    ASSERT_TRUE(waitFor([&] { return rig.replay.finished(); }));
+    EXPECT_EQ(rig.replay.skippedLines(), 5u);
+    std::vector<uint8_t> firsts;
+    for (const auto& a : sink.arrivals()) firsts.push_back(a.first);
+    EXPECT_EQ(firsts, (std::vector<uint8_t>{0, 1, 3}));
+    auto shown = rig.notifier.shown();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].first, "Replay finished: 3 frames played, 5 lines skipped.");
+    EXPECT_EQ(shown[0].second, "Replay");
+    // Still connected: the device list stays until the user disconnects.
+    EXPECT_EQ(rig.replay.getState(), Conduit::kConnected);
+}
+
+TEST(ReplayConduitConcurrency, FilesThatCannotBePlayed) {
+    struct Case {
+        const char* name;
+        const char* content;  // null: the file does not exist
+        const char* message;
+    };
+    const Case cases[] = {
+        {"missing.log", nullptr, "Could not open the log file "},
+        {"empty.log", "", "The log file "},
+        {"standard.log", "(1700000000.000000) can0 123#01\n", "The log file "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder folder;
+        if (c.content) test::writeFile(folder.file(c.name), c.content);
+        ReplayRig rig;
+        rig.replay.setFile(folder.file(c.name));
+        EXPECT_EQ(rig.replay.connect(), 0);
+        EXPECT_EQ(rig.replay.getState(), Conduit::kDisconnected);
+        auto shown = rig.notifier.shown();
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].first.rfind(c.message, 0), 0u) << shown[0].first;
+        EXPECT_EQ(shown[0].second, "Replay");
+    }
+}
+
+TEST(ReplayConduitConcurrency, LoopsUntilDisconnected) {
+    TempFolder folder;
+    test::writeFile(folder.file("loop.log"), logAt({0, 10, 20}));
+    ReplayRig rig;
+    rig.replay.setFile(folder.file("loop.log"));
+    rig.replay.setLoop(true);
+    ASSERT_EQ(rig.replay.connect(), 1);
+    ASSERT_TRUE(waitFor([&] { return rig.replay.passes() >= 3; }));
+    EXPECT_FALSE(rig.replay.finished());
+    EXPECT_TRUE(rig.replay.playing());
+    rig.replay.disconnect();
+    EXPECT_GE(rig.replay.framesPlayed(), 9u);
+    EXPECT_EQ(rig.replay.getState(), Conduit::kDisconnected);
+    EXPECT_TRUE(rig.notifier.shown().empty());
+}
+
+TEST(ReplayConduitConcurrency, DisconnectStopsALongWaitAndForgetsTheNetwork) {
+    TempFolder folder;
+    test::writeFile(folder.file("slow.log"), logAt({0, 60'000}));
+    ReplayRig rig;
+    rig.replay.setFile(folder.file("slow.log"));
+    ASSERT_EQ(rig.replay.connect(), 1);
+    ASSERT_TRUE(waitFor([&] { return rig.replay.framesPlayed() == 1; }));
+    EXPECT_FALSE(rig.devices.nodes().empty());  // the tool's own entries
+    const auto before = Steady::now();
+    rig.replay.disconnect();
+    EXPECT_LT(Steady::now() - before, 1s);
+    EXPECT_EQ(rig.replay.framesPlayed(), 1u);
+    EXPECT_TRUE(rig.devices.nodes().empty());
+    // Playing again starts from the top.
+    ASSERT_EQ(rig.replay.connect(), 1);
+    ASSERT_TRUE(waitFor([&] { return rig.replay.framesPlayed() == 1; }));
+}
+
+TEST(ReplayConduitConcurrency, TransmissionsAreAcceptedAndEchoed) {
+    TempFolder folder;
+    test::writeFile(folder.file("one.log"), logAt({0}));
+    for (bool echo : {false, true}) {
+        SCOPED_TRACE(echo);
+        ReplayRig rig;
+        ArrivalSink sink;
+        rig.manager.setDataFieldSink(&sink);
+        rig.replay.setEchoTransmits(echo);
+        rig.replay.setFile(folder.file("one.log"));
+        ASSERT_EQ(rig.replay.connect(), 1);
+        ASSERT_TRUE(waitFor([&] { return rig.replay.finished(); }));
+        const uint8_t data[3] = {0x77, 1, 2};
+        rig.replay.send(0x1FFFD, kToolAddress, 6, 3, data);
+        rig.replay.sendFrame(0x1FFFD, kToolAddress, 6, 3, data);
+        size_t echoed = 0;
+        for (const auto& a : sink.arrivals()) echoed += a.sa == kToolAddress && a.first == 0x77;
+        EXPECT_EQ(echoed, echo ? 1u : 0u);
+        EXPECT_EQ(rig.replay.getState(), Conduit::kConnected);
+    }
+}
+
+}  // namespace
+}  // namespace corvane
