@@ -1,5 +1,6 @@
 #include "script/ui/GraphWindow.h"
 
+#include <QCloseEvent>
 #include <QPushButton>
 #include <algorithm>
 
@@ -24,6 +25,14 @@ GraphWindow::GraphWindow(int chartWidth, int chartHeight, QWidget* parent)
 }
 
 void GraphWindow::EnableClose() { close_->setEnabled(true); }
+
+void GraphWindow::closeEvent(QCloseEvent* event) {
+    if (close_->isEnabled()) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
 
 bool GraphWindow::closeEnabled() const { return close_->isEnabled(); }
 

@@ -20,6 +20,10 @@ class GraphWindow : public QWidget {
     bool closeEnabled() const;
     CLineChartCtrl& chart() { return *chart_; }
 
+  protected:
+    // Only the Close button closes the graph, and only once it is enabled.
+    void closeEvent(QCloseEvent* event) override;
+
   private:
     QPushButton* close_;
     CLineChartCtrl* chart_;

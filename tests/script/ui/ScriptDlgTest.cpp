@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -59,6 +60,19 @@ TEST_F(ScriptDlgTest, ButtonLineClickedSendsItsCommand) {
     EXPECT_EQ(frames[0].data, std::vector<uint8_t>{0x00});
     EXPECT_EQ(window->status(), "Executing SEND 1FFFE 00");
     EXPECT_TRUE(list.selectedItems().isEmpty());
+}
+
+TEST_F(ScriptDlgTest, TheTimerStepsTheScriptEveryTenthOfASecond) {
+    ScriptDlg* window = Open("\"one\n\"two\n\"three\n");
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (window->status() != "Script Complete" && elapsed.elapsed() < 5000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    EXPECT_EQ(window->status(), "Script Complete");
+    // Four steps: three lines and the end of the file.
+    EXPECT_GE(elapsed.elapsed(), 300);
+    EXPECT_EQ(LogLines(*window), (std::vector<std::string>{"one", "two", "three", ""}));
 }
 
 TEST_F(ScriptDlgTest, ClickingALineWithoutCommandDoesNothing) {
@@ -265,6 +279,7 @@ TEST_F(ScriptDlgTest, GraphOutlivesTheScriptWindowAndALaterGraphStart) {
     EXPECT_NE(first, second);
     EXPECT_TRUE(first->closeEnabled());
     EXPECT_FALSE(second->closeEnabled());
+    EXPECT_FALSE(second->close());
     window->CloseScript();
     DeleteClosedWindows();
     ASSERT_TRUE(second);
