@@ -96,7 +96,10 @@ void SocketCanConduit::disconnect() {
 
 void SocketCanConduit::shutdownLocked() {
     connected_.store(false, std::memory_order_release);
-    socket_.close();
+    {
+        std::lock_guard lock(sendMutex_);
+        socket_.close();
+    }
     manager_.reset();
     setState(kDisconnected);
 }
@@ -132,8 +135,10 @@ void SocketCanConduit::handleLost() {
 
 void SocketCanConduit::sendFrame(uint32_t dgn, uint8_t sa, uint8_t priority, uint16_t length,
                                  const uint8_t* data) {
-    if (!connected()) return;
-    if (auto f = toSocketFrame(dgn, sa, priority, length, data)) socket_.write(*f);
+    auto f = toSocketFrame(dgn, sa, priority, length, data);
+    if (!f) return;
+    std::lock_guard lock(sendMutex_);
+    if (connected()) socket_.write(*f);
 }
 
 }  // namespace corvane

@@ -65,6 +65,7 @@ class SocketCanConduit : public Conduit {
     std::mutex lifecycleMutex_;  // guards connecting, disconnecting, override_ and reader_
     std::string override_;
     std::thread reader_;
+    std::mutex sendMutex_;  // keeps a transmission from writing to a socket being closed
     CanSocket socket_;
     std::atomic<bool> connected_{false};
     std::atomic<bool> stopping_{false};  // a disconnect is waiting for the reader to end
