@@ -63,7 +63,7 @@ clean:
 FUZZ_SECONDS ?= 10
 fuzz: deps
 	@CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVANE_FUZZ=ON -DCORVANE_WITH_QT=OFF -DCORVANE_FUZZ_SECONDS=$(FUZZ_SECONDS) >/dev/null
-	@cmake --build build-fuzz -j $(JOBS)
+	@cmake --build build-fuzz -j $(JOBS) --target fuzz_all
 	@cd build-fuzz && ctest --output-on-failure -j $(JOBS) --timeout $$(( $(FUZZ_SECONDS) + 120 ))
 
 # A picture of the main window on the demo vehicle, drawn on a virtual display with settings

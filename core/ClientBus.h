@@ -5,10 +5,13 @@
 #include <map>
 #include <memory>
 #include <mutex>
+
 #include <span>
 #include <string>
 #include <string_view>
 #include <thread>
+
+#include "core/BoundedWaitMutex.h"
 
 #include "core/ClientDelivery.h"
 #include "core/ClientRequest.h"
@@ -80,7 +83,7 @@ class ClientBus final : public ClientDelivery {
     std::atomic<EchoControl*> echo_{nullptr};
     MailslotServer slot_;
 
-    mutable std::timed_mutex clientMutex_;
+    mutable BoundedWaitMutex clientMutex_;
     std::map<uint16_t, std::unique_ptr<RVCClient>> clients_;
     uint16_t nextId_ = 0;  // shared by client and filter IDs; changed under clientMutex_
 

@@ -85,8 +85,16 @@ void RVCManager::dispatchFrame(const RvcFrame& frame) {
 
 void RVCManager::dispatchMessage(const RvcMessage& message) {
     if (clients_) clients_->deliverCooked(message);
-    if (dataFields_) dataFields_->offer(message);
+    {
+        std::shared_lock lock(dataFieldsMutex_);
+        if (dataFields_) dataFields_->offer(message);
+    }
     devices_.update(message);
+}
+
+void RVCManager::setDataFieldSink(MessageSink* sink) {
+    std::unique_lock lock(dataFieldsMutex_);
+    dataFields_ = sink;
 }
 
 void RVCManager::closeInterval(AddressStats& s, int32_t count, bool keepTenIntervals) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
 #include <string>
 
 #include "core/AddressStats.h"
@@ -56,7 +57,9 @@ class RVCManager {
     // Dispatch stages filled in at start-up, before any adapter runs; null means "none".
     void setTransportStage(MessageSink* stage) { transportStage_ = stage; }
     void setClientDelivery(ClientDelivery* delivery) { clients_ = delivery; }
-    void setDataFieldSink(MessageSink* sink) { dataFields_ = sink; }
+    // The running script's data fields come and go while adapters dispatch: once this returns,
+    // no dispatch is inside the previous sink any more, so its owner may destroy it.
+    void setDataFieldSink(MessageSink* sink);
 
     // Snapshots of the statistics as of the last step (count is live).
     AddressStats addressStats(uint8_t sa) const;
@@ -103,6 +106,7 @@ class RVCManager {
 
     MessageSink* transportStage_ = nullptr;
     ClientDelivery* clients_ = nullptr;
+    mutable std::shared_mutex dataFieldsMutex_;  // guards dataFields_ and calls into it
     MessageSink* dataFields_ = nullptr;
 
     std::atomic<int32_t> muteMode_{0};

@@ -133,3 +133,49 @@ TEST(DeviceTableConcurrency, UpdatesAgingAndReadersDoNotRace) {
 
 }  // namespace
 }  // namespace corvane
+
+namespace corvane {
+namespace {
+
+// Counts what it is offered; poisoned after destruction so a late call would be seen.
+class CountingSink final : public MessageSink {
+  public:
+    ~CountingSink() override { alive.store(false); }
+    void offer(const RvcMessage&) override {
+        if (!alive.load()) lateCalls.fetch_add(1);
+        offered.fetch_add(1);
+    }
+    std::atomic<bool> alive{true};
+    std::atomic<int> offered{0};
+    static inline std::atomic<int> lateCalls{0};
+};
+
+// A script's data fields are replaced while an adapter thread dispatches: once the sink is
+// swapped out, nothing calls the old one, so it may go at once.
+TEST(DataFieldConcurrency, ReplacedSinkIsNeverCalledAgain) {
+    test::FakeClock clock;
+    MemorySettingsStore settings;
+    DeviceTable table(clock);
+    RVCManager manager(settings, table);
+    std::atomic<bool> stop{false};
+    std::thread adapter([&] {
+        const uint8_t data[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+        while (!stop) manager.intake(makeFrame(CanIdentifier{6, 0x1FFF7, 0x65, 0}, 0, 8, data));
+    });
+    int offered = 0;
+    for (int round = 0; round < 300; ++round) {
+        auto sink = std::make_unique<CountingSink>();
+        manager.setDataFieldSink(sink.get());
+        std::this_thread::yield();
+        manager.setDataFieldSink(nullptr);
+        offered += sink->offered.load();
+        sink.reset();
+    }
+    stop = true;
+    adapter.join();
+    EXPECT_EQ(CountingSink::lateCalls.load(), 0);
+    EXPECT_GE(offered, 0);
+}
+
+}  // namespace
+}  // namespace corvane
