@@ -115,13 +115,13 @@ TEST(CandumpLogParser, RecordBecomesAFrame) {
     EXPECT_EQ(f.kind, RvcFrame::kKind);
     EXPECT_EQ(f.priority, 6);
     EXPECT_EQ(f.reserved, 1);
-    EXPECT_EQ(f.dgn, 0x1FEEBu);
+    EXPECT_EQ(uint32_t{f.dgn}, 0x1FEEBu);
     EXPECT_EQ(f.sa, 0x42);
-    EXPECT_EQ(f.length, 2);
+    EXPECT_EQ(uint16_t{f.length}, 2);
     EXPECT_EQ(f.data[0], 1);
     EXPECT_EQ(f.data[1], 2);
     EXPECT_EQ(f.data[2], 0xFF);  // unused bytes as every adapter leaves them
-    EXPECT_EQ(f.timestamp, static_cast<uint32_t>(1700000000123ULL));
+    EXPECT_EQ(uint32_t{f.timestamp}, static_cast<uint32_t>(1700000000123ULL));
 }
 
 struct Formatted {

@@ -54,10 +54,10 @@ TEST(SocketCanConduit, ReceivedFramesBecomeRvcFrames) {
         if (!f) continue;
         EXPECT_EQ(f->kind, RvcFrame::kKind);
         EXPECT_EQ(f->priority, c.priority);
-        EXPECT_EQ(f->dgn, c.dgn);
+        EXPECT_EQ(uint32_t{f->dgn}, c.dgn);
         EXPECT_EQ(f->sa, c.sa);
         EXPECT_EQ(f->reserved, c.reserved);
-        ASSERT_EQ(f->length, c.in.length);
+        ASSERT_EQ(uint16_t{f->length}, c.in.length);
         for (size_t i = 0; i < c.in.length; ++i) EXPECT_EQ(f->data[i], c.in.data[i]);
     }
 }
