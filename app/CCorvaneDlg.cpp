@@ -10,16 +10,21 @@
 
 #include "app/AppIcon.h"
 #include "app/CAboutDlg.h"
+#include "app/DeviceCompareDlg.h"
 #include "app/DeviceDetails.h"
 #include "app/DeviceListBox.h"
 #include "app/MainMenuBar.h"
 #include "app/MenuTable.h"
 #include "app/ModuleListBox.h"
 #include "app/ModuleMenus.h"
+#include "app/NetworkStatusDlg.h"
+#include "core/DeviceListFile.h"
 #include "core/Dgn.h"
 #include "modules/ModuleCatalogue.h"
 #include "modules/ModuleLauncher.h"
 #include "modules/RunModuleRequest.h"
+#include "script/ui/OpenScriptWindow.h"
+#include "script/ui/QuickScriptDlg.h"
 
 namespace corvane {
 
@@ -66,6 +71,8 @@ CCorvaneDlg::CCorvaneDlg(const MainWindowServices& services, UserNotifier& notif
 
 CCorvaneDlg::~CCorvaneDlg() {
     timer_.stop();
+    // The status window has no parent, but it works with what this window was given.
+    delete NetworkStatusDlg::instance();
     services_.duties->setDeviceListView(nullptr);
 }
 
@@ -221,6 +228,15 @@ void CCorvaneDlg::command(int id) {
         case command::kChangeQuickScriptFile:
             changeQuickScriptFile();
             break;
+        case command::kNetworkMonitor:
+            openNetworkMonitor();
+            break;
+        case command::kExportDeviceList:
+            exportDeviceList();
+            break;
+        case command::kCompareDeviceLists:
+            compareDeviceLists();
+            break;
         default:
             commands_.reportNotAvailable(id);
             break;
@@ -344,11 +360,69 @@ QMenu* CCorvaneDlg::buildModuleMenu() {
 void CCorvaneDlg::quickScript() {
     const std::optional<RVCDevice> device = deviceList_->selectedDevice();
     const uint8_t target = device ? device->sa : kNoTarget;
-    if (!hooks_.quickScript) {
+    const std::string file = settings_.quickScriptFileName().value();
+    if (hooks_.quickScript) {
+        hooks_.quickScript(file, target);
+        return;
+    }
+    if (!services_.scripts) {
         commands_.reportNotAvailable(command::kQuickScript);
         return;
     }
-    hooks_.quickScript(settings_.quickScriptFileName().value(), target);
+    QuickScriptDlg editor(
+        *services_.settings, file,
+        [this](const std::string& text, const std::string& title) {
+            notifier_.showMessage(text, title);
+        },
+        this);
+    if (editor.exec() != QDialog::Accepted) return;
+    ScriptServices scripts = *services_.scripts;
+    if (services_.moduleFolder) scripts.network.baseFolder = services_.moduleFolder();
+    OpenScriptWindow(scripts, file, "", target, this);
+}
+
+void CCorvaneDlg::openNetworkMonitor() {
+    if (!services_.shell || !services_.killer || !services_.moduleHost ||
+        !services_.moduleDialogs) {
+        commands_.reportNotAvailable(command::kNetworkMonitor);
+        return;
+    }
+    NetworkStatusDlg::Services s;
+    s.manager = services_.manager;
+    s.table = services_.table;
+    s.shell = services_.shell;
+    s.killer = services_.killer;
+    s.host = services_.moduleHost;
+    s.dialogs = services_.moduleDialogs;
+    s.moduleFolder = services_.moduleFolder;
+    if (!s.moduleFolder) s.moduleFolder = [folder = services_.executableFolder] { return folder; };
+    NetworkStatusDlg::open(s);
+}
+
+std::optional<std::string> CCorvaneDlg::chooseDeviceListFile(bool forExport) {
+    if (hooks_.chooseDeviceListFile) return hooks_.chooseDeviceListFile(forExport);
+    const QString title = forExport ? "Export" : "Compare";
+    // Export names a file that need not exist yet, and replaces one that does without asking.
+    const QString file =
+        forExport ? QFileDialog::getSaveFileName(this, title, QString(), kDeviceListFilter, nullptr,
+                                                 QFileDialog::DontConfirmOverwrite)
+                  : QFileDialog::getOpenFileName(this, title, QString(), kDeviceListFilter);
+    if (file.isEmpty()) return std::nullopt;
+    return file.toStdString();
+}
+
+void CCorvaneDlg::exportDeviceList() {
+    if (const std::optional<std::string> chosen = chooseDeviceListFile(true))
+        ExportDeviceList(DeviceListExportPath(*chosen), *services_.table);
+}
+
+void CCorvaneDlg::compareDeviceLists() {
+    if (!services_.moduleDialogs) {
+        commands_.reportNotAvailable(command::kCompareDeviceLists);
+        return;
+    }
+    if (const std::optional<std::string> chosen = chooseDeviceListFile(false))
+        ShowDeviceListComparison(*chosen, *services_.table, *services_.moduleDialogs, this);
 }
 
 void CCorvaneDlg::changeQuickScriptFile() {

@@ -37,6 +37,7 @@ class CCorvaneDlg final : public CResizingDialog, public DeviceListView {
     // fills the module list.
     static constexpr DeviceRows::Key kNoDevice{0xFE, 0xFF};
     static constexpr const char* kQuickScriptFilter = "Scripts (*.scr *.scp);;All Files (*)";
+    static constexpr const char* kDeviceListFilter = "Device Lists (*.cvdl);;All Files (*)";
     static constexpr const char* kNoDeviceSelectedText = "No Device Selected";
     static constexpr const char* kNoModuleSelectedText = "No Diagnostic Module Selected";
     static constexpr const char* kModuleSelectionTitle = "Module Selection Error";
@@ -47,6 +48,8 @@ class CCorvaneDlg final : public CResizingDialog, public DeviceListView {
         std::function<std::optional<std::string>(const std::string& current)> chooseScriptFile;
         // The Quick Script window for a file and a target address.
         std::function<void(const std::string& file, uint8_t target)> quickScript;
+        // The choosers of "Export" (`forExport`) and "Compare": the chosen path, or nothing.
+        std::function<std::optional<std::string>(bool forExport)> chooseDeviceListFile;
     };
 
     // `runTimer` false leaves the ticks to the caller (tests call timerTick()).
@@ -101,6 +104,10 @@ class CCorvaneDlg final : public CResizingDialog, public DeviceListView {
     std::optional<RVCDevice> requestedDevice(uint16_t addresses) const;
     void changeQuickScriptFile();
     void quickScript();
+    void openNetworkMonitor();
+    std::optional<std::string> chooseDeviceListFile(bool forExport);
+    void exportDeviceList();
+    void compareDeviceLists();
     std::vector<ModuleRow> fittingModules(const RVCDevice& device) const;
 
     MainWindowServices services_;

@@ -46,6 +46,20 @@ MainWindowServices MainWindowServicesOf(ApplicationCore& core,
     return s;
 }
 
+ScriptServices ScriptServicesOf(ApplicationCore& core) {
+    ScriptServices s;
+    s.clock = &core.clock();
+    s.network.transmit = &core.transmitPath();
+    s.network.manager = &core.manager();
+    s.network.devices = &core.deviceTable();
+    s.network.shell = &core.shell();
+    AdapterSelection& adapters = core.adapters();
+    Conduit& none = core.noAdapterConduit();
+    s.network.adapterSelected = [&adapters, &none] { return &adapters.current() != &none; };
+    s.network.baseFolder = core.catalogue().moduleFolder();
+    return s;
+}
+
 namespace {
 
 // The picture should show the lamp colours too: the water heater (DSA 101) gets a red lamp and
@@ -80,19 +94,28 @@ int runMainWindow(ApplicationCore& core, const MainWindowOptions& options) {
     }
     // The module commands' dialogs and windows; they outlive the window that uses them.
     QtModuleDialogs moduleDialogs;
-    QtModuleHost moduleHost(moduleDialogs);
+    const std::function<std::string()> moduleFolder = [&core] {
+        return core.catalogue().moduleFolder();
+    };
+    QtModuleHost moduleHost(moduleDialogs, core.deviceTable(), ScriptServicesOf(core),
+                            moduleFolder);
     ModuleLauncher launcher(core.shell(), core.appKiller(), moduleHost, moduleDialogs,
-                            core.transmitPath(),
-                            [&core] { return core.catalogue().moduleFolder(); });
+                            core.transmitPath(), moduleFolder);
     CatalogueModuleSource modules(core.catalogue(), launcher, core.deviceTable());
     MainWindowServices services =
         MainWindowServicesOf(core, QCoreApplication::applicationDirPath().toStdString());
     services.modules = &modules;
     services.moduleDialogs = &moduleDialogs;
     services.launcher = &launcher;
+    services.scripts = &moduleHost.scriptServices();
+    services.shell = &core.shell();
+    services.killer = &core.appKiller();
+    services.moduleHost = &moduleHost;
+    services.moduleFolder = moduleFolder;
     CCorvaneDlg window(services, notifier);
     notifier.setParent(&window);
     moduleDialogs.setParent(&window);
+    moduleHost.setParent(&window);
     // Messages of the application-wide objects show as message boxes while the window is up,
     // and the cloud login asks with its dialog (unless a demo relay answers for the user).
     core.notifier().route(&notifier);

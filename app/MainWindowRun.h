@@ -4,6 +4,7 @@
 
 #include "app/ApplicationCore.h"
 #include "app/MainWindowServices.h"
+#include "script/ui/ScriptServices.h"
 
 namespace corvane {
 
@@ -21,6 +22,10 @@ bool DisplayAvailable();
 
 // The main window's view of the application-wide objects.
 MainWindowServices MainWindowServicesOf(ApplicationCore& core, const std::string& executableFolder);
+
+// What the script windows work with: the core's clock, network and shell, and the module base
+// folder as it is now.
+ScriptServices ScriptServicesOf(ApplicationCore& core);
 
 // Runs the main window until it closes; returns the program's exit code. Needs a QApplication.
 int runMainWindow(ApplicationCore& core, const MainWindowOptions& options);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "adapters/AdapterSelection.h"
@@ -14,10 +15,14 @@
 
 namespace corvane {
 
+class AppKiller;
 class ModuleCatalogue;
 class ModuleDialogs;
+class ModuleHost;
 class ModuleLauncher;
+class Shell;
 class Updater;
+struct ScriptServices;
 
 // The application-wide objects the main window works with. The first four are required; the
 // rest may be missing in a build or run that lacks them, and the commands that need them then
@@ -44,6 +49,15 @@ struct MainWindowServices {
     ModuleLauncher* launcher = nullptr;
     // "Update Now" and "Auto Update On Startup".
     Updater* updater = nullptr;
+    // "Quick Script" and the script windows it starts.
+    const ScriptServices* scripts = nullptr;
+    // What "Network Monitor" needs for its "Run Module", with moduleDialogs: programs are
+    // started through the shell and listed with the killer, scripts and device lists go to
+    // the host, and moduleFolder names the module base folder.
+    Shell* shell = nullptr;
+    AppKiller* killer = nullptr;
+    ModuleHost* moduleHost = nullptr;
+    std::function<std::string()> moduleFolder;
     // The default module base folder: the folder of the program's executable.
     std::string executableFolder;
 };

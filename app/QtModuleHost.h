@@ -1,26 +1,34 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "modules/ModuleDialogs.h"
 #include "modules/ModuleHost.h"
+#include "script/ui/ScriptServices.h"
+
+class QWidget;
 
 namespace corvane {
 
-// The windows modules open. Neither the script window nor the device list comparison is part
-// of this version: both say so in a message box rather than run anything out of sight (a
-// script run without its window could send to the network with nothing to stop it).
+class DeviceTable;
+
+// The windows modules open: the script window and the device list comparison, both owned by
+// the main window once it has been set as their parent.
 class QtModuleHost final : public ModuleHost {
   public:
-    static constexpr const char* kNoScriptWindowText =
-        "Script windows are not available in this version.";
-    static constexpr const char* kNoScriptWindowTitle = "Script Error";
-    static constexpr const char* kNoCompareText =
-        "Device list comparison is not available in this version.";
-    static constexpr const char* kNoCompareTitle = "Device Compare";
+    // `moduleFolder`, when given, names the module base folder the scripts see at their start
+    // (the user may change it while the program runs).
+    QtModuleHost(ModuleDialogs& dialogs, const DeviceTable& table, ScriptServices scripts,
+                 std::function<std::string()> moduleFolder = {})
+        : dialogs_(dialogs),
+          table_(table),
+          scripts_(std::move(scripts)),
+          moduleFolder_(std::move(moduleFolder)) {}
 
-    explicit QtModuleHost(ModuleDialogs& dialogs) : dialogs_(dialogs) {}
+    void setParent(QWidget* parent) { parent_ = parent; }
+    const ScriptServices& scriptServices() const { return scripts_; }
 
     void openScriptWindow(const std::string& path, const std::string& parameters,
                           uint8_t target) override;
@@ -28,6 +36,10 @@ class QtModuleHost final : public ModuleHost {
 
   private:
     ModuleDialogs& dialogs_;
+    const DeviceTable& table_;
+    ScriptServices scripts_;
+    std::function<std::string()> moduleFolder_;
+    QWidget* parent_ = nullptr;
 };
 
 }  // namespace corvane

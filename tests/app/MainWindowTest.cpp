@@ -491,11 +491,11 @@ TEST(MainWindow, RebuildingTwoHundredFiftyRowsStaysWellInsideTheStep) {
     EXPECT_LT(best, 50'000'000);
 }
 
-TEST(MainWindow, CommandsOfPartsNotYetBuiltSaySo) {
+TEST(MainWindow, CommandsWithoutTheirServicesSaySo) {
     MainWindowHarness h;
     CCorvaneDlg& w = h.open();
     for (int id : {command::kNetworkMonitor, command::kRunUnlistedModule,
-                   command::kExportDeviceList, command::kUpdateNow}) {
+                   command::kCompareDeviceLists, command::kUpdateNow}) {
         h.notifier.messages.clear();
         w.command(id);
         ASSERT_EQ(h.notifier.messages.size(), 1u) << id;

@@ -13,13 +13,17 @@
 #include "app/ModuleListBox.h"
 #include "app/QtModuleDialogs.h"
 #include "app/QtModuleHost.h"
+#include "core/DeviceTable.h"
 #include "modules/AppKiller.h"
 #include "modules/DateStamp.h"
 #include "modules/ModuleCatalogue.h"
 #include "modules/ModuleLauncher.h"
 #include "modules/Updater.h"
+#include "script/ui/CInfo.h"
+#include "script/ui/ScriptDlg.h"
 #include "tests/app/MainWindowHarness.h"
 #include "tests/modules/ModuleDoubles.h"
+#include "tests/support/FakeClock.h"
 
 namespace corvane {
 namespace {
@@ -356,15 +360,28 @@ TEST(ModuleList, UpdateCommandsGoThroughTheUpdater) {
     EXPECT_TRUE(c.h.notifier.messages.empty());
 }
 
-TEST(ModuleHostWindows, ScriptsAndComparisonsSayTheyAreNotAvailable) {
+TEST(ModuleHostWindows, ScriptGoesToTheScriptWindowWithTheCurrentModuleFolder) {
+    test::ensureApplication();
     test::ScriptedDialogs dialogs;
-    QtModuleHost host(dialogs);
-    host.openScriptWindow("/m/check.scp", "-v", 0x58);
-    host.showDeviceListComparison("/m/demo.cvdl");
-    EXPECT_EQ(dialogs.messages,
-              (std::vector<test::ScriptedDialogs::Message>{
-                  {"Script windows are not available in this version.", "Script Error"},
-                  {"Device list comparison is not available in this version.", "Device Compare"}}));
+    test::FakeClock clock;
+    DeviceTable table{clock};
+    test::TempFolder folder;
+    ScriptServices scripts;
+    scripts.clock = &clock;
+    scripts.network.baseFolder = "/stale";
+    std::string moduleFolder = "/m";
+    QtModuleHost host(dialogs, table, scripts, [&] { return moduleFolder; });
+    const std::string path = folder.write("check.scp", "\"[BASEFOLDER]\n");
+    moduleFolder = "/m2";
+    host.openScriptWindow("**" + path, "-v", 0x58);
+    ScriptDlg* window = ScriptDlg::Current();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->path(), path);
+    for (int i = 0; i < 20 && window->engine().state().running; ++i) window->Step();
+    ASSERT_FALSE(window->log().Lines().empty());
+    EXPECT_EQ(window->log().Lines()[0], "/m2");
+    delete window;
+    EXPECT_TRUE(dialogs.messages.empty());
 }
 
 TEST(ModuleDialogFilters, ChooserFiltersBecomeQtFilters) {
