@@ -53,7 +53,9 @@ ApplicationCore::ApplicationCore(SettingsStore& settings, const Clock& clock,
         }
     }
     if (options.demo == DemoAdapter::Vexor) {
-        vexorEmulator_ = std::make_unique<sim::VexorEmulator>(*demoVehicle_);
+        sim::VexorEmulator::Options emulator;
+        emulator.loadFramesPerSecond = options.demoLoad;
+        vexorEmulator_ = std::make_unique<sim::VexorEmulator>(*demoVehicle_, emulator);
         if (vexorEmulator_->start()) serialPort = vexorEmulator_->path();
     }
     if (options.demo == DemoAdapter::Ft) {

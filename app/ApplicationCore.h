@@ -40,6 +40,7 @@ struct StartOptions {
     std::string serialPort;  // probed first by the serial adapter
     DemoAdapter demo = DemoAdapter::None;
     std::string demoModules;  // the module base folder of a demo run
+    int demoLoad = 0;         // extra frames a second on the demo bus (serial demo)
 };
 
 // The application-wide objects, created in start-up order and destroyed in reverse: the debug

@@ -1,0 +1,69 @@
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/ApplicationCore.h"
+#include "app/CCorvaneDlg.h"
+#include "app/DeviceListBox.h"
+#include "app/MainWindowRun.h"
+#include "app/QtNotifier.h"
+#include "platform/MemorySettingsStore.h"
+#include "tests/app/MainWindowHarness.h"
+
+namespace corvane {
+namespace {
+
+// The real window on the demo vehicle behind the serial emulator, with the bus loaded to
+// 4,000 extra frames a second: the user-interface thread keeps its 50 ms rhythm, every frame
+// is taken in and the devices are listed.
+TEST(MainWindowLoad, StaysResponsiveAtFullBusLoad) {
+    test::ensureApplication();
+    QTemporaryDir runtime;
+    ASSERT_TRUE(runtime.isValid());
+    setenv("CORVANE_RUNTIME_DIR", runtime.path().toLocal8Bit().constData(), 1);
+
+    MemorySettingsStore settings;
+    SystemClock clock;
+    StartOptions options;
+    options.demo = DemoAdapter::Vexor;
+    options.demoLoad = 4000;
+    ApplicationCore core(settings, clock, options);
+    QtNotifier notifier;
+    notifier.setShower([](const std::string&, const std::string&) {});
+    CCorvaneDlg window(MainWindowServicesOf(core, runtime.path().toStdString()), notifier);
+    window.show();
+
+    // A 10 ms timer on the user-interface thread: its longest gap is how long the window
+    // could not answer.
+    QElapsedTimer since;
+    qint64 longestGap = 0;
+    qint64 last = 0;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        const qint64 now = since.elapsed();
+        if (last > 0) longestGap = std::max(longestGap, now - last);
+        last = now;
+    });
+    since.start();
+    probe.start(10);
+    QEventLoop loop;
+    QTimer::singleShot(4000, &loop, &QEventLoop::quit);
+    loop.exec();
+
+    std::printf("longest gap %lld ms, %d frames taken in, %d rows\n",
+                static_cast<long long>(longestGap), core.manager().networkStats().total,
+                window.deviceList().count());
+    EXPECT_LT(longestGap, 250) << "the window stalled";
+    EXPECT_GE(window.deviceList().count(), 5);  // four nodes and the tool
+    EXPECT_EQ(core.manager().overruns(), 0);
+    EXPECT_GT(core.manager().networkStats().total, 8000);  // over two seconds of load seen
+    unsetenv("CORVANE_RUNTIME_DIR");
+}
+
+}  // namespace
+}  // namespace corvane
