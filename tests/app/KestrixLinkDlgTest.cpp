@@ -4,8 +4,8 @@
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QValidator>
 #include <QTimer>
+#include <QValidator>
 
 #include "app/KestrixLinkDlg.h"
 #include "tests/app/MainWindowHarness.h"
