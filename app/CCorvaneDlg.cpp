@@ -13,6 +13,7 @@
 #include "app/DeviceCompareDlg.h"
 #include "app/DeviceDetails.h"
 #include "app/DeviceListBox.h"
+#include "app/ExternalModuleDlg.h"
 #include "app/MainMenuBar.h"
 #include "app/MenuTable.h"
 #include "app/ModuleListBox.h"
@@ -21,6 +22,7 @@
 #include "core/DeviceListFile.h"
 #include "core/Dgn.h"
 #include "modules/ModuleCatalogue.h"
+#include "modules/ModuleDialogs.h"
 #include "modules/ModuleLauncher.h"
 #include "modules/RunModuleRequest.h"
 #include "script/ui/OpenScriptWindow.h"
@@ -73,6 +75,8 @@ CCorvaneDlg::~CCorvaneDlg() {
     timer_.stop();
     // The status window has no parent, but it works with what this window was given.
     delete NetworkStatusDlg::instance();
+    // Its run requests come back to this window.
+    delete ExternalModuleDlg::instance();
     services_.duties->setDeviceListView(nullptr);
 }
 
@@ -237,10 +241,39 @@ void CCorvaneDlg::command(int id) {
         case command::kCompareDeviceLists:
             compareDeviceLists();
             break;
+        case command::kOpenExternalModuleFolder:
+            openExternalModuleFolder();
+            break;
         default:
             commands_.reportNotAvailable(id);
             break;
     }
+}
+
+void CCorvaneDlg::openExternalModuleFolder() {
+    if (ExternalModuleDlg* open = ExternalModuleDlg::instance()) {
+        open->raise();
+        open->activateWindow();
+        return;
+    }
+    if (!services_.moduleDialogs || !services_.launcher) {
+        commands_.reportNotAvailable(command::kOpenExternalModuleFolder);
+        return;
+    }
+    const std::optional<std::string> folder =
+        services_.moduleDialogs->chooseFolder("External Module Folder", "");
+    if (!folder) return;
+    ExternalModuleDlg::open(*folder, [this](std::shared_ptr<Module> module) {
+        // Queued like every run request: the device is looked up when it is handled.
+        QMetaObject::invokeMethod(
+            this,
+            [this, module] {
+                services_.launcher->handleRunModuleRequest(
+                    RunModuleRequest{module, RunModuleRequest::kSelectedDevice},
+                    deviceList_->selectedDevice(), *services_.table);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void CCorvaneDlg::runDefaultModules() {

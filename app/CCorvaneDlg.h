@@ -105,6 +105,7 @@ class CCorvaneDlg final : public CResizingDialog, public DeviceListView {
     void changeQuickScriptFile();
     void quickScript();
     void openNetworkMonitor();
+    void openExternalModuleFolder();
     std::optional<std::string> chooseDeviceListFile(bool forExport);
     void exportDeviceList();
     void compareDeviceLists();

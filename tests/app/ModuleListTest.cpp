@@ -5,10 +5,12 @@
 #include <QMenu>
 #include <QPushButton>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "app/CatalogueModuleSource.h"
 #include "app/DeviceListBox.h"
+#include "app/ExternalModuleDlg.h"
 #include "app/MainMenuBar.h"
 #include "app/ModuleListBox.h"
 #include "app/QtModuleDialogs.h"
@@ -400,6 +402,58 @@ TEST(ModuleDialogFilters, ChooserFiltersBecomeQtFilters) {
     for (const auto& t : cases) EXPECT_EQ(QtModuleDialogs::qtFilterOf(t.in), t.out) << t.in;
     EXPECT_EQ(QtModuleDialogs::plainLines("Failed to tranmit message\r\nEAXX"),
               "Failed to tranmit message\nEAXX");
+}
+
+}  // namespace
+}  // namespace corvane
+
+namespace corvane {
+namespace {
+
+// "Open External Module Folder": the folder's definitions and plain module files that no
+// definition names, sorted; a double-click runs one for the selected device through a queued
+// request; opening again brings the same window forward; "Done" ends it and its list.
+TEST(ExternalModules, ListsTheFolderAndRunsWithoutApplicabilityTests) {
+    CatalogueWindow c;
+    CCorvaneDlg& w = c.open();
+    test::TempFolder external;
+    for (const auto& entry : fs::directory_iterator(kExamples))
+        fs::copy_file(entry.path(), fs::path(external.path()) / entry.path().filename());
+    { std::ofstream(fs::path(external.path()) / "TOOL.EXE") << "x"; }
+    c.dialogs.folder = external.path();
+
+    w.command(command::kOpenExternalModuleFolder);
+    ExternalModuleDlg* window = ExternalModuleDlg::instance();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->windowTitle(), "External Modules");
+    EXPECT_EQ(window->folderBox().text().toStdString(), external.path());
+    std::vector<std::string> shown;
+    for (int i = 0; i < window->list().count(); ++i)
+        shown.push_back(window->list().item(i)->text().toStdString());
+    // The script and the device list are named by definitions, so they are not listed twice.
+    EXPECT_EQ(shown, (std::vector<std::string>{
+                         "Ask the water heater for its PRODUCT_ID", "Coldline thermostat check",
+                         "Compare with the demo vehicle's known-good device "
+                         "list",
+                         "TOOL.EXE", "Watch the Norvale Power inverter's traffic"}));
+
+    c.dialogs.folder = "/nowhere";
+    w.command(command::kOpenExternalModuleFolder);
+    EXPECT_EQ(ExternalModuleDlg::instance(), window);  // the same window, no new chooser
+    EXPECT_EQ(c.dialogs.folderTitles.size(), 1u);
+
+    c.select(kThermostat);  // TOOL.EXE fits no device, yet runs for the selected one
+    QListWidgetItem* tool = window->list().findItems("TOOL.EXE", Qt::MatchExactly).front();
+    Q_EMIT window->list().itemDoubleClicked(tool);
+    EXPECT_TRUE(c.shell.opens.empty());  // queued, not run inside the click
+    QCoreApplication::processEvents();
+    ASSERT_EQ(c.shell.opens.size(), 1u);
+    EXPECT_EQ(c.shell.opens[0].file, external.path() + "/TOOL.EXE");
+    EXPECT_EQ(c.shell.opens[0].parameters, " 88 88 ");
+
+    window->reject();  // "Done"
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(ExternalModuleDlg::instance(), nullptr);
 }
 
 }  // namespace
