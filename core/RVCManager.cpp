@@ -42,6 +42,13 @@ void RVCManager::intake(const RvcFrame& frame) {
     dispatchFrame(frame);
 }
 
+void RVCManager::intakeRawEcho(const RvcFrame& frame) {
+    recordSource(frame.sa);
+    liveCounts_[frame.sa].fetch_add(1, std::memory_order_relaxed);
+    liveNetwork_.fetch_add(1, std::memory_order_relaxed);
+    if (clients_) clients_->deliverRaw(frame);
+}
+
 void RVCManager::recordSource(uint8_t sa) {
     uint32_t slot = recentCounter_.fetch_add(1, std::memory_order_relaxed);
     recentSources_[slot & (kRecentSize - 1)].store(sa, std::memory_order_relaxed);

@@ -39,6 +39,10 @@ class RVCManager {
 
     // Takes one received frame: dispatched at once, or queued while intake is diverted.
     void intake(const RvcFrame& frame);
+    // The raw echo of a long transmission's first frame: counted and offered to raw clients
+    // only. Taking it in whole would open a reassembly of the tool's own transfer that never
+    // completes and crowds out transfers from the network.
+    void intakeRawEcho(const RvcFrame& frame);
     // Hands a complete message to cooked clients, the data fields and the device table.
     void dispatchMessage(const RvcMessage& message);
     // Forgets the network: statistics, nodes and devices, the intake ring and overruns.

@@ -71,7 +71,7 @@ void TransmitPath::echo(uint32_t dgn, uint8_t sa, uint8_t priority, uint16_t len
     // cooked clients and data fields see all of it. A frame claiming more bytes than it
     // holds is never made.
     const auto announce = LongMessages::announceBytes(dgn, length);
-    manager_.intake(makeFrame(
+    manager_.intakeRawEcho(makeFrame(
         CanIdentifier{priority, dgn::kTransportControl + kGlobalAddress, sa, 0}, 0, 8, announce));
     if (auto message = makeMessage(dgn, sa, std::span(data, length))) {
         manager_.dispatchMessage(*message);

@@ -146,6 +146,26 @@ TEST(TransmitPath, EchoesALongSendWhole) {
               "TINDREL*PROTOTYPE*0**");
 }
 
+// Echoes of the tool's own long sends start no reassembly: sixty of them while a node's
+// transfer is under way (more than the fifty slots) leave that transfer whole.
+TEST(TransmitPath, LongEchoesLeaveTransfersFromTheNetworkAlone) {
+    TransmitHarness h;
+    h.sender.setEcho(true);
+    h.receive(0xECFF, 0x42, {0x20, 14, 0, 2, 0xFF, 0xEB, 0xFE, 0});
+    for (int i = 0; i < 60; ++i) h.transmit.sendRequest(toolProductId());
+    h.receive(0xEBFF, 0x42, {1, 'A', 'C', 'M', 'E', '*', 'H', 'e'});
+    h.receive(0xEBFF, 0x42, {2, 'a', 't', 'e', 'r', '*', '*', '*'});
+    int fromNode = 0;
+    for (const auto& m : h.clients.cooked()) {
+        if (m.sa == 0x42 && m.dgn == 0xFEEB) {
+            ++fromNode;
+            EXPECT_EQ(std::string(m.data, m.data + m.length), "ACME*Heater***");
+        }
+    }
+    EXPECT_EQ(fromNode, 1);
+    EXPECT_EQ(h.manager.addressStats(0xF9).count, 60);  // the echoes are still counted
+}
+
 TEST(TransmitPath, NoEchoWhenOffOrWithoutAdapter) {
     TransmitHarness h;
     const uint8_t bytes[3] = {1, 2, 3};
