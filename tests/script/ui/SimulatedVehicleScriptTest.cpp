@@ -91,7 +91,7 @@ TEST_F(SimulatedVehicleScriptTest, MonitorListLogAndGraphTogether) {
     const std::string script =
         "\"Watching the water heater and the inverter\n"
         "MONITOR temp 1FFF7:01 [W5 * 0.03125 - 273] $%6.1f C$ \"Water temperature\"\n"
-        "MONITOR dc 1FFFD:01 [W2 * 0.05] $%6.2f V$ \"House battery\"\n"
+        "MONITOR dc 1FFFD:01 [W3 * 0.05] $%6.2f V$ \"House battery\"\n"
         "BUTTON \"Request status\" [REQUEST 1FFF7]\n"
         "GRAPHSTART 40 60\nGRAPHITEM temp 0 100\nGRAPHITEM dc 10 15\n"
         "ONTIMER adv [1] {GRAPHADVANCE}\n\"Graph started at [TIMER] s\nIDLE\n";
