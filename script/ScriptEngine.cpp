@@ -24,6 +24,24 @@ namespace corvane {
 
 namespace {
 
+// The event each event-defining keyword creates.
+EventKind eventKindOf(ScriptKeyword keyword) {
+    switch (keyword) {
+        case ScriptKeyword::OnEventGo:
+            return EventKind::OnEventGo;
+        case ScriptKeyword::OnTimer:
+            return EventKind::OnTimer;
+        case ScriptKeyword::OnTimerGo:
+            return EventKind::OnTimerGo;
+        case ScriptKeyword::OneShot:
+            return EventKind::OneShot;
+        case ScriptKeyword::OneShotGo:
+            return EventKind::OneShotGo;
+        default:
+            return EventKind::OnEvent;
+    }
+}
+
 constexpr uint32_t kRequestDgn = 0xEA00 + 0xFF;  // a request addressed to every node
 constexpr uint32_t kDateTimeCommandDgn = 0x1FFFE;
 
@@ -471,22 +489,12 @@ void ScriptEngine::RunCommand(ScriptKeyword keyword, std::string_view arguments)
             state_.startClock = clock_.steadyMilliseconds();
             return;
         case ScriptKeyword::OnEvent:
-            events_.Append(EventItem::Parse(EventKind::OnEvent, arguments));
-            return;
         case ScriptKeyword::OnEventGo:
-            events_.Append(EventItem::Parse(EventKind::OnEventGo, arguments));
-            return;
         case ScriptKeyword::OnTimer:
-            events_.Append(EventItem::Parse(EventKind::OnTimer, arguments));
-            return;
         case ScriptKeyword::OnTimerGo:
-            events_.Append(EventItem::Parse(EventKind::OnTimerGo, arguments));
-            return;
         case ScriptKeyword::OneShot:
-            events_.Append(EventItem::Parse(EventKind::OneShot, arguments));
-            return;
         case ScriptKeyword::OneShotGo:
-            events_.Append(EventItem::Parse(EventKind::OneShotGo, arguments));
+            events_.Append(EventItem::Parse(eventKindOf(keyword), arguments));
             return;
         case ScriptKeyword::Suspend:
         case ScriptKeyword::Resume:
