@@ -85,7 +85,13 @@ void DebugPort::serve(TcpStream& stream) {
 void DebugPort::write(std::string_view text) {
     std::lock_guard lock(clientMutex_);
     if (!client_ || !connected_.load(std::memory_order_relaxed)) return;
-    if (!client_->send(text)) sendFailed_.store(true, std::memory_order_relaxed);
+    // A client that stopped taking our text costs one send time-out, not one per trace.
+    if (sendFailed_.load(std::memory_order_relaxed)) return;
+    if (!client_->send(text)) {
+        sendFailed_.store(true, std::memory_order_relaxed);
+        // The listener may be waiting for a line that never comes: wake it to drop the client.
+        client_->shutdownBoth();
+    }
 }
 
 void DebugPort::executeLine(const std::string& line) {
