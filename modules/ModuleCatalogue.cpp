@@ -1,5 +1,7 @@
 #include "modules/ModuleCatalogue.h"
 
+#include <filesystem>
+
 #include "modules/FolderListing.h"
 #include "modules/ModuleDialogs.h"
 
@@ -7,7 +9,14 @@ namespace corvane {
 
 namespace {
 constexpr const char* kSection = "Corvane";
+
+// The folder's path with every link resolved; the path as given when that fails.
+std::string realPath(const std::string& folder) {
+    std::error_code error;
+    std::filesystem::path real = std::filesystem::canonical(folder, error);
+    return error ? folder : real.string();
 }
+}  // namespace
 
 ModuleCatalogue::ModuleCatalogue(SettingsStore& settings, std::string executableFolder)
     : executableFolder_(std::move(executableFolder)),
@@ -28,19 +37,28 @@ std::vector<std::shared_ptr<Module>> ModuleCatalogue::scanFolder(const std::stri
     return found;
 }
 
+// Links can lead back to a folder already met (a loop, or a second way to the same folder):
+// such a folder is not scanned again, and walked further only as far as it was not yet.
 void ModuleCatalogue::walk(const std::string& folder, int levelsLeft,
-                           std::vector<std::shared_ptr<Module>>& into) {
+                           std::vector<std::shared_ptr<Module>>& into, Walked& walked) {
     for (const auto& name : FolderListing::subfolders(folder)) {
         const std::string sub = folder + "/" + name;
-        for (auto& m : scanFolder(sub)) into.push_back(std::move(m));
-        if (levelsLeft > 0) walk(sub, levelsLeft - 1, into);
+        auto [met, first] = walked.try_emplace(realPath(sub), -1);
+        if (first) {
+            for (auto& m : scanFolder(sub)) into.push_back(std::move(m));
+        }
+        if (levelsLeft > 0 && met->second < levelsLeft - 1) {
+            met->second = levelsLeft - 1;
+            walk(sub, levelsLeft - 1, into, walked);
+        }
     }
 }
 
 void ModuleCatalogue::rescan() {
     const std::string base = moduleFolder();
     std::vector<std::shared_ptr<Module>> found = scanFolder(base);
-    walk(base, kSubfolderLevels - 1, found);
+    Walked walked{{realPath(base), kSubfolderLevels - 1}};
+    walk(base, kSubfolderLevels - 1, found, walked);
     std::lock_guard lock(mutex_);
     modules_.swap(found);
 }

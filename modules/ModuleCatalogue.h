@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -49,8 +50,12 @@ class ModuleCatalogue {
     static std::vector<std::shared_ptr<Module>> scanFolder(const std::string& folder);
 
   private:
+    // Folders met so far in one rescan (by their real path), with the most levels below them
+    // that have been walked: -1 when scanned only.
+    using Walked = std::map<std::string, int>;
+
     static void walk(const std::string& folder, int levelsLeft,
-                     std::vector<std::shared_ptr<Module>>& into);
+                     std::vector<std::shared_ptr<Module>>& into, Walked& walked);
 
     std::string executableFolder_;
     StringSetting moduleFolder_;
