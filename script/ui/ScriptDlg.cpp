@@ -233,15 +233,28 @@ void ScriptDlg::AppendLine(std::string_view text) { log_->AppendLine(text); }
 void ScriptDlg::ClearLog() { log_->Clear(); }
 
 bool ScriptDlg::SaveLog(const std::string& path) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    // Written beside the file and renamed over it: a save that fails half way (a full disk)
+    // leaves an earlier file of that name as it was.
+    const std::string temporary = path + ".part";
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     if (!out) {
         ShowMessage("Error Trying to Initialize File (" + path + ")", "Error");
         return false;
     }
     SetStatus("Saving " + path);
-    const bool written = WriteLines(out, log_->Lines());
+    bool written = WriteLines(out, log_->Lines());
+    out.close();
+    written = written && !out.fail();
+    std::error_code error;
+    if (written) std::filesystem::rename(temporary, path, error);
+    if (!written || error) {
+        std::filesystem::remove(temporary, error);
+        ShowMessage("Error Trying to Write File (" + path + ")", "Error");
+        SetStatus("Not Saved");
+        return false;
+    }
     SetStatus("Saved");
-    return written;
+    return true;
 }
 
 void ScriptDlg::ShowSaveLogDialog() {
