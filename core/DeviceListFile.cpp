@@ -100,26 +100,31 @@ std::string DeviceListExportPath(const std::string& chosen) {
     return chosen.find('.', name) == std::string::npos ? chosen + ".cvdl" : chosen;
 }
 
-bool ExportDeviceList(const std::string& path, const DeviceTable& table) {
+bool ExportDeviceList(const std::string& path, const DeviceTable& table, ExportFailure* failure) {
+    auto fail = [failure](ExportFailure why) {
+        if (failure) *failure = why;
+        return false;
+    };
+    if (failure) *failure = ExportFailure::None;
     const std::time_t now = std::time(nullptr);
     std::tm local{};
-    if (localtime_r(&now, &local) == nullptr) return false;
+    if (localtime_r(&now, &local) == nullptr) return fail(ExportFailure::NotWritten);
     const std::string text = DeviceListText(table, DeviceListCreatedLine(local));
 
     const std::string temporary = path + ".part";
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
+        if (!out) return fail(ExportFailure::NotCreated);
         out.write(text.data(), static_cast<std::streamsize>(text.size()));
         out.close();
         if (!out) {
             std::remove(temporary.c_str());
-            return false;
+            return fail(ExportFailure::NotWritten);
         }
     }
     if (std::rename(temporary.c_str(), path.c_str()) != 0) {
         std::remove(temporary.c_str());
-        return false;
+        return fail(ExportFailure::NotWritten);
     }
     return true;
 }

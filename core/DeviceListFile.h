@@ -29,9 +29,15 @@ std::string DeviceListText(const DeviceTable& table, const std::string& createdL
 // "/v.d/bus.cvdl"
 std::string DeviceListExportPath(const std::string& chosen);
 
+// Why an export did not take place: the file could not be created at all, or it was created
+// but could not be written whole (a full disk).
+enum class ExportFailure { None, NotCreated, NotWritten };
+
 // Writes the file for the current local time through a temporary file renamed into place, so
-// a failed export leaves any earlier file untouched. False when it could not be written.
-bool ExportDeviceList(const std::string& path, const DeviceTable& table);
+// a failed export leaves any earlier file untouched. False when it could not be written, with
+// the reason in `failure` when one is given.
+bool ExportDeviceList(const std::string& path, const DeviceTable& table,
+                      ExportFailure* failure = nullptr);
 
 // Reads one line the way script lines are read: bytes 16-127 are kept, every other byte is
 // dropped, LF ends the line, a last line without LF is never delivered.
