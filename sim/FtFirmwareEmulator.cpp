@@ -243,7 +243,7 @@ void FtFirmwareEmulator::handlePayloadLocked(const std::vector<uint8_t>& payload
 
 void FtFirmwareEmulator::handleCommandLocked(uint8_t code) {
     commands_.push_back(code);
-    if (options_.neverAnswers) return;
+    if (options_.neverAnswers || hung_) return;
     if (code == kReadState) {
         if (!started_) ++notStartedAnswersGiven_;
         const uint8_t reply[] = {kReplyMarker, code, started_ ? kRunning : kNotStarted};
@@ -331,7 +331,7 @@ void FtFirmwareEmulator::queueFrameLocked(const RvcFrame& frame) {
 }
 
 void FtFirmwareEmulator::pumpVehicleLocked() {
-    if (vehicle_ == nullptr || !onBus_ || options_.neverAnswers) return;
+    if (vehicle_ == nullptr || !onBus_ || options_.neverAnswers || hung_) return;
     auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
                        std::chrono::steady_clock::now() - busStart_)
                        .count();
@@ -367,9 +367,15 @@ void FtFirmwareEmulator::unplug() {
 void FtFirmwareEmulator::plugIn() {
     std::lock_guard lock(mutex_);
     plugged_ = true;
+    hung_ = false;
     // A handle from before the unplug stays dead.
     openHandle_ = kNoHandle;
     powerOnLocked();
+}
+
+void FtFirmwareEmulator::hang() {
+    std::lock_guard lock(mutex_);
+    hung_ = true;
 }
 
 std::vector<uint8_t> FtFirmwareEmulator::commands() const {

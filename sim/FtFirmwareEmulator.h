@@ -90,6 +90,9 @@ class FtFirmwareEmulator final : public FtDriver {
     void unplug();
     // Plugged in again, at power-on state.
     void plugIn();
+    // The firmware hangs: the device stays listed and its handle keeps working, but nothing is
+    // answered and no frame reaches the tool any more. Unplugging and plugging in recovers.
+    void hang();
 
     // Observations.
     // Command codes received, in order.
@@ -141,6 +144,7 @@ class FtFirmwareEmulator final : public FtDriver {
     LinkReader reader_;
     std::deque<uint8_t> toTool_;
     bool corruptNext_ = false;
+    bool hung_ = false;
 
     bool started_ = false;
     bool onBus_ = false;
