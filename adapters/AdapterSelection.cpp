@@ -56,6 +56,9 @@ void AdapterSelection::connectCloud() {
 }
 
 bool AdapterSelection::connectAdapter(Conduit& conduit) {
+    // An adapter chosen by name (a log, an interface) is never replaced by the automatic
+    // connection of the start-up, even when it is chosen before that check has run.
+    startupDecided_ = true;
     current().disconnect();
     makeCurrent(adapters_.none);
     if (!conduit.connect()) return false;

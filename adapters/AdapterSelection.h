@@ -45,7 +45,8 @@ class AdapterSelection {
     // "Cloud": reconnects the cloud conduit if current, otherwise switches to it.
     void connectCloud();
     // Connects the given adapter and makes it current, whatever AdapterType says: a run
-    // that knows its adapter (the demo vehicle behind an emulator).
+    // that knows its adapter (the demo vehicle behind an emulator, a log, a CAN interface).
+    // The start-up connection check is over from then on.
     bool connectAdapter(Conduit& conduit);
     // "Disconnect": back to the no-adapter conduit.
     void disconnect();

@@ -29,7 +29,14 @@ SocketCanConduit::~SocketCanConduit() {
 }
 
 std::string SocketCanConduit::interfaceName() const {
+    std::lock_guard lock(lifecycleMutex_);
     return override_.empty() ? interfaceSetting_.value() : override_;
+}
+
+void SocketCanConduit::setInterface(const std::string& name) {
+    std::lock_guard lock(lifecycleMutex_);
+    interfaceSetting_.set(name);
+    override_.clear();
 }
 
 std::optional<RvcFrame> SocketCanConduit::toRvcFrame(const CanSocketFrame& frame) {
@@ -56,7 +63,7 @@ int SocketCanConduit::connect() {
     if (connected()) return 1;
     if (getState() == kDisabled) return 0;
     if (reader_.joinable()) reader_.join();  // the reader of a lost interface has ended
-    const std::string name = interfaceName();
+    const std::string name = override_.empty() ? interfaceSetting_.value() : override_;
     switch (socket_.open(name)) {
         case CanSocket::Result::Ok:
             break;

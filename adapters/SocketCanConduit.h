@@ -44,6 +44,9 @@ class SocketCanConduit : public Conduit {
     bool connected() const { return connected_.load(std::memory_order_acquire); }
     // The interface the next connect opens.
     std::string interfaceName() const;
+    // The user's choice: remembered in "SocketCanInterface", and it replaces a name given on
+    // the command line.
+    void setInterface(const std::string& name);
     // "SocketCanInterface": the name the menu remembers, "can0" by default.
     StringSetting& interfaceSetting() { return interfaceSetting_; }
 
@@ -62,7 +65,7 @@ class SocketCanConduit : public Conduit {
     UserNotifier& notifier_;
     StringSetting interfaceSetting_;
 
-    std::mutex lifecycleMutex_;  // guards connecting, disconnecting, override_ and reader_
+    mutable std::mutex lifecycleMutex_;  // guards connecting, disconnecting, override_, reader_
     std::string override_;
     std::thread reader_;
     std::mutex sendMutex_;  // keeps a transmission from writing to a socket being closed

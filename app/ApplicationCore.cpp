@@ -40,7 +40,8 @@ ApplicationCore::ApplicationCore(SettingsStore& settings, const Clock& clock,
     manager_.setTransportStage(&transportStage_);
 
     clientBus_ = std::make_unique<ClientBus>(manager_, transmit_);
-    manager_.setClientDelivery(clientBus_.get());
+    recorder_.setNext(clientBus_.get());
+    manager_.setClientDelivery(&recorder_);
 
     std::string serialPort = options.serialPort;
     if (options.demo != DemoAdapter::None) demoVehicle_ = std::make_unique<sim::SimulatedVehicle>();
@@ -75,6 +76,9 @@ ApplicationCore::ApplicationCore(SettingsStore& settings, const Clock& clock,
                                                        adapterSettings_, notifier_, serialPort);
     VexorSeriesConduit* serialRate = serial.get();
     serial_ = std::move(serial);
+    socketCan_ = std::make_unique<SocketCanConduit>(settings_, transmit_, manager_, notifier_,
+                                                    options.socketCanInterface);
+    replay_ = std::make_unique<ReplayConduit>(settings_, transmit_, manager_, notifier_);
     selection_ = std::make_unique<AdapterSelection>(
         adapterSettings_, transmit_, notifier_,
         AdapterSelection::Adapters{*none_, *ftSeries_, *cloud_, *serial_, serialRate});
@@ -85,7 +89,11 @@ ApplicationCore::ApplicationCore(SettingsStore& settings, const Clock& clock,
     duties_.setHousekeeping([this] { transmit_.housekeepingStep(); });
     duties_.setServiceStep([cloudService] { cloudService->service(); });
     registerDebugCommands();
-    if (options.demo != DemoAdapter::None) connectDemo(options.demo);
+    if (options.demo != DemoAdapter::None) {
+        connectDemo(options.demo);
+    } else {
+        connectChosen(options);
+    }
 }
 
 void ApplicationCore::connectDemo(DemoAdapter demo) {
@@ -99,13 +107,29 @@ void ApplicationCore::connectDemo(DemoAdapter demo) {
     }
 }
 
+void ApplicationCore::connectChosen(const StartOptions& options) {
+    if (options.replayFile.empty() && options.socketCanInterface.empty()) return;
+    // Neither the stored adapter nor the automatic connection applies to this run.
+    selection_->startupTick(true);
+    if (!options.replayFile.empty()) {
+        replay_->setFile(options.replayFile);
+        replay_->setSpeed(options.replaySpeed);
+        replay_->setLoop(options.replayLoop);
+        selection_->connectAdapter(*replay_);
+    } else {
+        selection_->connectAdapter(*socketCan_);
+    }
+}
+
 ApplicationCore::~ApplicationCore() {
     // Programs this run started go while the client bus can still tell that they run.
     killer_.killAll();
     // Adapters stop delivering first, then the client bus stops polling, then the port closes.
     selection_->disconnect();
+    recorder_.stop();
     clientBus_->setEchoControl(nullptr);
     manager_.setClientDelivery(nullptr);
+    recorder_.setNext(nullptr);
     clientBus_.reset();
     debugPort_.stop();
     demoRelay_.stop();

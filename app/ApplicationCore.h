@@ -6,6 +6,9 @@
 #include "adapters/AdapterSelection.h"
 #include "adapters/AdapterSettings.h"
 #include "adapters/Conduit.h"
+#include "adapters/ReplayConduit.h"
+#include "adapters/SocketCanConduit.h"
+#include "adapters/TrafficRecorder.h"
 #include "adapters/UserNotifier.h"
 #include "app/CurrentConduitEcho.h"
 #include "app/DemoRelay.h"
@@ -41,13 +44,17 @@ struct StartOptions {
     DemoAdapter demo = DemoAdapter::None;
     std::string demoModules;  // the module base folder of a demo run
     int demoLoad = 0;         // extra frames a second on the demo bus (serial demo)
+    std::string replayFile;   // a candump log to play instead of a live bus
+    double replaySpeed = 1.0;
+    bool replayLoop = false;
+    std::string socketCanInterface;  // a CAN network interface to connect to
 };
 
 // The application-wide objects, created in start-up order and destroyed in reverse: the debug
 // port, the device table and the network manager with its dispatch stages (long messages and
 // requests, the module client bus), the transmit path, the adapter settings, the adapters and
-// the adapter selection, and the periodic duties of the 50 ms timer. Shared by the window and
-// the headless run; holds no Qt.
+// the adapter selection, the traffic recorder, and the periodic duties of the 50 ms timer. Shared
+// by the window and the headless run; holds no Qt.
 class ApplicationCore {
   public:
     ApplicationCore(SettingsStore& settings, const Clock& clock, const StartOptions& options = {});
@@ -84,6 +91,10 @@ class ApplicationCore {
     Conduit& ftSeriesConduit() { return *ftSeries_; }
     Conduit& cloudConduit() { return *cloud_; }
     Conduit& serialConduit() { return *serial_; }
+    SocketCanConduit& socketCanConduit() { return *socketCan_; }
+    ReplayConduit& replayConduit() { return *replay_; }
+    // "Record Traffic...": sits in front of the client bus and sees every frame dispatched.
+    TrafficRecorder& recorder() { return recorder_; }
     ModuleCatalogue& catalogue() { return catalogue_; }
     Shell& shell() { return shell_; }
     AppKiller& appKiller() { return killer_; }
@@ -93,6 +104,8 @@ class ApplicationCore {
   private:
     void registerDebugCommands();
     void connectDemo(DemoAdapter demo);
+    // --replay and --socketcan: the run knows its adapter.
+    void connectChosen(const StartOptions& options);
 
     // A demo run keeps every setting it changes in memory: the user's file stays as it was.
     std::unique_ptr<SettingsStore> demoSettings_;
@@ -109,6 +122,7 @@ class ApplicationCore {
     LongMessages longMessages_;
     TransportStage transportStage_;
     std::unique_ptr<ClientBus> clientBus_;
+    TrafficRecorder recorder_;
     AppKiller killer_;
     Updater updater_;
     AdapterSettings adapterSettings_;
@@ -121,6 +135,8 @@ class ApplicationCore {
     std::unique_ptr<Conduit> ftSeries_;
     std::unique_ptr<Conduit> cloud_;
     std::unique_ptr<Conduit> serial_;
+    std::unique_ptr<SocketCanConduit> socketCan_;
+    std::unique_ptr<ReplayConduit> replay_;
     std::unique_ptr<AdapterSelection> selection_;
     std::unique_ptr<CurrentConduitEcho> echo_;
     PeriodicDuties duties_;

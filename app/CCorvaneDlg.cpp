@@ -3,7 +3,9 @@
 #include <QAction>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -19,6 +21,7 @@
 #include "app/ModuleListBox.h"
 #include "app/ModuleMenus.h"
 #include "app/NetworkStatusDlg.h"
+#include "app/ReplayLogDlg.h"
 #include "core/DeviceListFile.h"
 #include "core/Dgn.h"
 #include "modules/ModuleCatalogue.h"
@@ -45,7 +48,7 @@ QString fromCrLf(const std::string& text) {
 
 bool isConnectionCommand(int id) {
     return id == command::kUsb || id == command::kCloud || id == command::kDisconnect ||
-           id == command::kReconnect;
+           id == command::kReconnect || id == command::kSocketCan || id == command::kReplayLog;
 }
 
 }  // namespace
@@ -62,7 +65,8 @@ CCorvaneDlg::CCorvaneDlg(const MainWindowServices& services, UserNotifier& notif
     connectSignals();
     restoreSize();
     setWindowIcon(AppIcon::icon());
-    setWindowTitle(QString("Corvane HP v%1.%2").arg(CAboutDlg::kMajor).arg(CAboutDlg::kMinor));
+    baseTitle_ = QString("Corvane HP v%1.%2").arg(CAboutDlg::kMajor).arg(CAboutDlg::kMinor);
+    setWindowTitle(baseTitle_);
     // The debug port is opened for one run at a time: the next start has it off again.
     settings_.debugPortEnabled().set(0);
     services_.duties->setDeviceListView(this);
@@ -149,6 +153,12 @@ void CCorvaneDlg::timerTick() {
     const int counter = services_.duties->counter();
     const bool statisticsStep = counter != 0 && counter % kStatisticsStepMs == 0;
     if (statisticsStep && deviceList_->rebuildCount() == rebuildsBefore) refreshStatusRows();
+    if (statisticsStep) refreshTitle();
+}
+
+void CCorvaneDlg::refreshTitle() {
+    const QString title = QString::fromStdString(commands_.windowTitle(baseTitle_.toStdString()));
+    if (title != windowTitle()) setWindowTitle(title);
 }
 
 void CCorvaneDlg::refreshStatusRows() {
@@ -206,6 +216,7 @@ void CCorvaneDlg::command(int id) {
         if (isConnectionCommand(id) && services_.table->changed()) rebuildNow();
         return;
     }
+    const bool connection = isConnectionCommand(id);
     switch (id) {
         case command::kExit:
             reject();
@@ -244,10 +255,20 @@ void CCorvaneDlg::command(int id) {
         case command::kOpenExternalModuleFolder:
             openExternalModuleFolder();
             break;
+        case command::kSocketCan:
+            connectSocketCan();
+            break;
+        case command::kReplayLog:
+            replayLog();
+            break;
+        case command::kRecordTraffic:
+            recordTraffic();
+            break;
         default:
             commands_.reportNotAvailable(id);
             break;
     }
+    if (connection && services_.table->changed()) rebuildNow();
 }
 
 void CCorvaneDlg::openExternalModuleFolder() {
@@ -469,6 +490,46 @@ void CCorvaneDlg::changeQuickScriptFile() {
         if (!file.isEmpty()) chosen = file.toStdString();
     }
     if (chosen) settings_.quickScriptFileName().set(*chosen);
+}
+
+void CCorvaneDlg::connectSocketCan() {
+    if (!commands_.socketCanAvailable()) return;
+    const std::string current = commands_.socketCanInterface();
+    std::optional<std::string> chosen;
+    if (hooks_.askSocketCanInterface) {
+        chosen = hooks_.askSocketCanInterface(current);
+    } else {
+        bool ok = false;
+        const QString name =
+            QInputDialog::getText(this, "SocketCAN", "CAN interface:", QLineEdit::Normal,
+                                  QString::fromStdString(current), &ok);
+        if (ok) chosen = name.trimmed().toStdString();
+    }
+    if (!chosen || chosen->empty()) return;
+    commands_.connectSocketCan(*chosen);
+}
+
+void CCorvaneDlg::replayLog() {
+    const std::optional<MainCommands::ReplayChoice> chosen =
+        hooks_.chooseReplay ? hooks_.chooseReplay() : ReplayLogDlg::ask(this);
+    if (chosen) commands_.replayLog(*chosen);
+}
+
+void CCorvaneDlg::recordTraffic() {
+    if (commands_.recording()) {
+        commands_.stopRecording();
+        refreshTitle();
+        return;
+    }
+    std::optional<std::string> chosen;
+    if (hooks_.chooseRecordingFile) {
+        chosen = hooks_.chooseRecordingFile();
+    } else {
+        const QString file =
+            QFileDialog::getSaveFileName(this, "Record Traffic", QString(), kRecordingFilter);
+        if (!file.isEmpty()) chosen = file.toStdString();
+    }
+    if (chosen && commands_.startRecording(*chosen)) refreshTitle();
 }
 
 }  // namespace corvane

@@ -50,7 +50,14 @@ class CCorvaneDlg final : public CResizingDialog, public DeviceListView {
         std::function<void(const std::string& file, uint8_t target)> quickScript;
         // The choosers of "Export" (`forExport`) and "Compare": the chosen path, or nothing.
         std::function<std::optional<std::string>(bool forExport)> chooseDeviceListFile;
+        // "SocketCAN...": the interface name, starting from `current`, or nothing.
+        std::function<std::optional<std::string>(const std::string& current)> askSocketCanInterface;
+        // "Replay Log...": the log and how to play it, or nothing.
+        std::function<std::optional<MainCommands::ReplayChoice>()> chooseReplay;
+        // "Record Traffic...": the file to write, or nothing.
+        std::function<std::optional<std::string>()> chooseRecordingFile;
     };
+    static constexpr const char* kRecordingFilter = "CAN Logs (*.log);;All Files (*)";
 
     // `runTimer` false leaves the ticks to the caller (tests call timerTick()).
     CCorvaneDlg(const MainWindowServices& services, UserNotifier& notifier, bool runTimer = true,
@@ -109,6 +116,11 @@ class CCorvaneDlg final : public CResizingDialog, public DeviceListView {
     std::optional<std::string> chooseDeviceListFile(bool forExport);
     void exportDeviceList();
     void compareDeviceLists();
+    void connectSocketCan();
+    void replayLog();
+    void recordTraffic();
+    // The title with the recording's frame count while one runs.
+    void refreshTitle();
     std::vector<ModuleRow> fittingModules(const RVCDevice& device) const;
 
     MainWindowServices services_;
@@ -125,6 +137,7 @@ class CCorvaneDlg final : public CResizingDialog, public DeviceListView {
     QPushButton* runUnlisted_ = nullptr;
 
     QTimer timer_;
+    QString baseTitle_;
     DeviceRows::Key lastDevice_ = kNoDevice;
     std::vector<std::pair<ModuleRow, RVCDevice>> deviceMenuModules_;  // in menu order
 };

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
 
 namespace corvane {
 
@@ -13,12 +16,25 @@ std::string upper(std::string s) {
     return s;
 }
 
+// "10", "0.5", "0": a finite, non-negative speed; anything else is refused.
+bool parseSpeed(const std::string& text, double& speed) {
+    if (text.empty()) return false;
+    errno = 0;
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (errno != 0 || end != text.c_str() + text.size() || !std::isfinite(value) || value < 0)
+        return false;
+    speed = value;
+    return true;
+}
+
 }  // namespace
 
 CommandLine parseCommandLine(const std::vector<std::string>& args) {
     CommandLine cl;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
         if (upper(a).find("-NOUPDATES") != std::string::npos) {
             cl.noUpdates = true;
         } else if (a == "--headless") {
@@ -27,17 +43,56 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             cl.demo = true;
         } else if (a == "--debug-port") {
             cl.debugPort = true;
-        } else if (a == "--demo-modules" && i + 1 < args.size()) {
+        } else if (a == "--replay-loop") {
+            cl.replayLoop = true;
+        } else if (a == "--demo-modules" && hasValue) {
             cl.demoModules = args[++i];
-        } else if (a == "--demo-adapter" && i + 1 < args.size()) {
+        } else if (a == "--demo-adapter" && hasValue) {
+            const std::string& adapter = args[i + 1];
+            if (adapter != "vexor" && adapter != "ft" && adapter != "cloud") {
+                cl.unknown.push_back(a);
+                continue;
+            }
             cl.demoAdapter = args[++i];
-        } else if (a == "--serial-port" && i + 1 < args.size()) {
+        } else if (a == "--serial-port" && hasValue) {
             cl.serialPort = args[++i];
+        } else if (a == "--replay" && hasValue) {
+            cl.replayFile = args[++i];
+        } else if (a == "--replay-speed" && hasValue) {
+            if (!parseSpeed(args[i + 1], cl.replaySpeed)) {
+                cl.unknown.push_back(a);
+                continue;
+            }
+            ++i;
+        } else if (a == "--socketcan" && hasValue) {
+            cl.socketCan = args[++i];
         } else {
             cl.unknown.push_back(a);
         }
     }
     return cl;
+}
+
+StartOptions startOptionsOf(const CommandLine& cl) {
+    StartOptions start;
+    start.debugPort = cl.debugPort;
+    start.serialPort = cl.serialPort;
+    start.demoModules = cl.demoModules;
+    if (cl.demo) {
+        if (cl.demoAdapter == "ft") {
+            start.demo = DemoAdapter::Ft;
+        } else if (cl.demoAdapter == "cloud") {
+            start.demo = DemoAdapter::Cloud;
+        } else {
+            start.demo = DemoAdapter::Vexor;
+        }
+        return start;
+    }
+    start.replayFile = cl.replayFile;
+    start.replaySpeed = cl.replaySpeed;
+    start.replayLoop = cl.replayLoop;
+    if (start.replayFile.empty()) start.socketCanInterface = cl.socketCan;
+    return start;
 }
 
 }  // namespace corvane

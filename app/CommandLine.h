@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "app/ApplicationCore.h"
+
 namespace corvane {
 
 // What the `corvane` command line asks for.
@@ -14,11 +16,19 @@ struct CommandLine {
     std::string serialPort;   // try this port first
     std::string demoModules;  // the module base folder of --demo
     std::string demoAdapter = "vexor";  // the emulated adapter of --demo: vexor, ft or cloud
+    std::string replayFile;             // play this candump log instead of a live bus
+    double replaySpeed = 1.0;           // 1 the log's own timing, 0 as fast as possible
+    bool replayLoop = false;            // start the log over at its end
+    std::string socketCan;              // the CAN network interface to connect to
     std::vector<std::string> unknown;
 };
 
 // {"corvane", "--headless", "-noupdates"} -> headless, noUpdates. Unknown words are collected,
-// not fatal; an option missing its value is unknown.
+// not fatal; an option missing its value, or with a value it cannot use, is unknown.
 CommandLine parseCommandLine(const std::vector<std::string>& args);
+
+// What the start-up does for a command line: --demo wins over --replay, which wins over
+// --socketcan.
+StartOptions startOptionsOf(const CommandLine& cl);
 
 }  // namespace corvane

@@ -3,11 +3,15 @@
 #include <array>
 #include <string>
 
+#include "adapters/ReplayConduit.h"
+#include "adapters/SocketCanConduit.h"
+#include "adapters/TrafficRecorder.h"
 #include "app/MenuTable.h"
 #include "core/Dgn.h"
 #include "core/MuteMode.h"
 #include "core/RvcSendRequest.h"
 #include "modules/Updater.h"
+#include "platform/CanSocket.h"
 
 namespace corvane {
 
@@ -160,6 +164,9 @@ MenuState MainCommands::menuState() const {
     s.ftSeriesState = stateOf(services_.ftSeries);
     s.serialState = stateOf(services_.serial);
     s.cloudState = stateOf(services_.cloud);
+    s.socketCanState = stateOf(services_.socketCan);
+    s.replayState = stateOf(services_.replay);
+    s.recording = recording();
     if (services_.adapters) {
         const Conduit& current = services_.adapters->current();
         if (services_.noAdapter) {
@@ -167,7 +174,8 @@ MenuState MainCommands::menuState() const {
         } else {
             // Without the no-adapter conduit at hand: none of the known adapters is current.
             s.currentIsNoAdapter = &current != services_.ftSeries && &current != services_.cloud &&
-                                   &current != services_.serial;
+                                   &current != services_.serial &&
+                                   &current != services_.socketCan && &current != services_.replay;
         }
         s.currentEchoes = current.echoTransmits();
     }
@@ -181,6 +189,77 @@ MenuState MainCommands::menuState() const {
     s.supportLegacyDm1 = settings_.storedInteger("SupportLegacyDM1");
     s.showPhantoms = settings_.storedInteger("ShowPhantoms");
     return s;
+}
+
+bool MainCommands::socketCanAvailable() {
+    if (!services_.socketCan || !services_.adapters) {
+        reportNotAvailable(command::kSocketCan);
+        return false;
+    }
+    if (!CanSocket::supported()) {
+        notifier_.showMessage(SocketCanConduit::kUnsupportedText, SocketCanConduit::kErrorTitle);
+        return false;
+    }
+    return true;
+}
+
+std::string MainCommands::socketCanInterface() const {
+    return services_.socketCan ? services_.socketCan->interfaceName() : std::string("can0");
+}
+
+void MainCommands::connectSocketCan(const std::string& interface) {
+    if (!services_.socketCan || !services_.adapters) {
+        reportNotAvailable(command::kSocketCan);
+        return;
+    }
+    services_.socketCan->setInterface(interface);
+    services_.adapters->connectAdapter(*services_.socketCan);
+}
+
+void MainCommands::replayLog(const ReplayChoice& choice) {
+    if (!services_.replay || !services_.adapters) {
+        reportNotAvailable(command::kReplayLog);
+        return;
+    }
+    services_.replay->setFile(choice.path);
+    services_.replay->setSpeed(choice.speed);
+    services_.replay->setLoop(choice.loop);
+    services_.adapters->connectAdapter(*services_.replay);
+}
+
+bool MainCommands::startRecording(const std::string& path) {
+    if (!services_.recorder) {
+        reportNotAvailable(command::kRecordTraffic);
+        return false;
+    }
+    // A SocketCAN adapter lends its interface name; every other source is "can0".
+    std::string interface = "can0";
+    if (services_.adapters && services_.socketCan &&
+        services_.adapters->isCurrent(*services_.socketCan))
+        interface = services_.socketCan->interfaceName();
+    if (services_.recorder->start(path, interface)) return true;
+    notifier_.showMessage("Could not create " + path + ".", kRecordingTitle);
+    return false;
+}
+
+void MainCommands::stopRecording() {
+    if (!services_.recorder || !services_.recorder->recording()) return;
+    const bool written = services_.recorder->stop();
+    const std::string count = std::to_string(services_.recorder->frameCount());
+    notifier_.showMessage(written ? "Recording stopped: " + count + " frames written."
+                                  : "The recording could not be written completely; the disk may "
+                                    "be full. " +
+                                        count + " frames were taken in.",
+                          kRecordingTitle);
+}
+
+bool MainCommands::recording() const {
+    return services_.recorder && services_.recorder->recording();
+}
+
+std::string MainCommands::windowTitle(const std::string& base) const {
+    if (!recording()) return base;
+    return base + " - Recording: " + std::to_string(services_.recorder->frameCount()) + " frames";
 }
 
 void MainCommands::reportNotAvailable(int id) {

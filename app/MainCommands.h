@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "adapters/UserNotifier.h"
 #include "app/AppSettings.h"
@@ -18,6 +19,14 @@ class MainCommands {
   public:
     static constexpr const char* kNoDeviceText = "No module selected";
     static constexpr const char* kNoDeviceTitle = "Module Error";
+    static constexpr const char* kRecordingTitle = "Record Traffic";
+
+    // What "Replay Log..." asks for.
+    struct ReplayChoice {
+        std::string path;
+        double speed = 1.0;  // 1 the log's own timing; ReplayConduit::kAsFastAsPossible
+        bool loop = false;
+    };
 
     MainCommands(const MainWindowServices& services, AppSettings& settings, UserNotifier& notifier);
 
@@ -30,6 +39,23 @@ class MainCommands {
     // FD FF FF FF FF FF FF FF, from the tool's address. The user asked for it, so the mute
     // mode does not hold it back.
     void sendReboot(const std::optional<RVCDevice>& selected);
+
+    // "SocketCAN...": false, with a message, when this machine has no CAN support, so the
+    // window does not ask for a name it cannot use.
+    bool socketCanAvailable();
+    // The interface name "SocketCAN..." offers first.
+    std::string socketCanInterface() const;
+    // Remembers the name and connects to it.
+    void connectSocketCan(const std::string& interface);
+    // Connects the replay of a log.
+    void replayLog(const ReplayChoice& choice);
+    // "Record Traffic...": starts writing to `path`; a message when it cannot.
+    bool startRecording(const std::string& path);
+    // Ends the recording and tells how many frames it holds (or that writing failed).
+    void stopRecording();
+    bool recording() const;
+    // The main window's title: while recording, with the frames recorded so far.
+    std::string windowTitle(const std::string& base) const;
 
     AdapterSettings& adapterSettings() { return *adapterSettings_; }
     // Tells the user that a command's window or subsystem is not part of this version yet.

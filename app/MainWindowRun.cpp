@@ -39,6 +39,9 @@ MainWindowServices MainWindowServicesOf(ApplicationCore& core,
     s.ftSeries = &core.ftSeriesConduit();
     s.cloud = &core.cloudConduit();
     s.serial = &core.serialConduit();
+    s.socketCan = &core.socketCanConduit();
+    s.replay = &core.replayConduit();
+    s.recorder = &core.recorder();
     s.transmit = &core.transmitPath();
     s.catalogue = &core.catalogue();
     s.updater = &core.updater();

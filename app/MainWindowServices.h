@@ -20,6 +20,9 @@ class ModuleCatalogue;
 class ModuleDialogs;
 class ModuleHost;
 class ModuleLauncher;
+class ReplayConduit;
+class SocketCanConduit;
+class TrafficRecorder;
 class Shell;
 class Updater;
 struct ScriptServices;
@@ -40,6 +43,10 @@ struct MainWindowServices {
     Conduit* ftSeries = nullptr;
     Conduit* cloud = nullptr;
     Conduit* serial = nullptr;
+    // "SocketCAN...", "Replay Log..." and "Record Traffic...".
+    SocketCanConduit* socketCan = nullptr;
+    ReplayConduit* replay = nullptr;
+    TrafficRecorder* recorder = nullptr;
     TransmitPath* transmit = nullptr;
     ModuleSource* modules = nullptr;
     // The folder commands rescan this, asking through moduleDialogs.

@@ -21,6 +21,13 @@ ItemState MenuRules::stateOf(int commandId, const MenuState& s) {
                     isLinked(s.ftSeriesState) || isLinked(s.serialState)};
         case kCloud:
             return {canConnect(s.cloudState), true, isLinked(s.cloudState)};
+        // They ask for an interface or a file first, so they can always be chosen.
+        case kSocketCan:
+            return check(isLinked(s.socketCanState));
+        case kReplayLog:
+            return check(isLinked(s.replayState));
+        case kRecordTraffic:
+            return check(s.recording);
         case kDisconnect:
         case kReconnect:
             return {!s.currentIsNoAdapter, false, false};

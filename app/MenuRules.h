@@ -38,6 +38,9 @@ inline constexpr int kExportDeviceList = 32925;
 inline constexpr int kCompareDeviceLists = 32926;
 inline constexpr int kOpenExternalModuleFolder = 32927;
 inline constexpr int kMuteToolMessagesOnly = 32930;
+inline constexpr int kSocketCan = 32931;
+inline constexpr int kReplayLog = 32932;
+inline constexpr int kRecordTraffic = 32933;
 // The device list's right-click menu: 9000 + the module's place in the menu.
 inline constexpr int kFirstDeviceMenuModule = 9000;
 }  // namespace command
@@ -47,6 +50,9 @@ struct MenuState {
     int32_t ftSeriesState = 0;  // conduit states: 0 disconnected, 1 connected, 2 logged in,
     int32_t serialState = 0;    // 3 failed, 4 disabled
     int32_t cloudState = 0;
+    int32_t socketCanState = 0;
+    int32_t replayState = 0;
+    bool recording = false;  // "Record Traffic..." is writing a log
     bool currentIsNoAdapter = true;
     bool currentEchoes = false;
     int32_t autoUpdate = 1;

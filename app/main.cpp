@@ -65,14 +65,7 @@ int main(int argc, char** argv) {
                      "corvane: the settings file could not be read; changes are kept "
                      "for this run only\n");
     corvane::SystemClock clock;
-    corvane::StartOptions start;
-    start.debugPort = cl.debugPort;
-    start.serialPort = cl.serialPort;
-    if (cl.demo) {
-        start.demo =
-            cl.demoAdapter == "ft" ? corvane::DemoAdapter::Ft : corvane::DemoAdapter::Vexor;
-    }
-    start.demoModules = cl.demoModules;
+    const corvane::StartOptions start = corvane::startOptionsOf(cl);
     corvane::ApplicationCore core(*settings.store, clock, start);
     std::string commandLine;
     for (const auto& a : args) commandLine += a + " ";
@@ -86,8 +79,11 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
     corvane::HeadlessApp headless(core, stdout);
-    std::printf("Corvane HP v2.3 (headless)%s. Ctrl-C ends.\n",
-                cl.demo ? " on the simulated vehicle" : "");
+    const std::string source = cl.demo                  ? " on the simulated vehicle"
+                               : !cl.replayFile.empty() ? " replaying " + cl.replayFile
+                               : !cl.socketCan.empty()  ? " on " + cl.socketCan
+                                                        : std::string();
+    std::printf("Corvane HP v2.3 (headless)%s. Ctrl-C ends.\n", source.c_str());
     headless.start();
     return app->exec();
 }

@@ -1,4 +1,5 @@
-// corvane-script FILE [--params TEXT] [--target HEX] [--demo | --serial-port PATH]
+// corvane-script FILE [--params TEXT] [--target HEX]
+//                     [--demo | --serial-port PATH | --replay LOG [--replay-speed X]]
 //                     [--max-seconds N]
 // Runs one script without a window: log lines to standard output, status changes to standard
 // error. Exit status 0 when the script completes, 1 when it was stopped, 2 when the file could
@@ -14,6 +15,7 @@
 #include <thread>
 
 #include "adapters/AdapterSettings.h"
+#include "adapters/ReplayConduit.h"
 #include "adapters/UserNotifier.h"
 #include "adapters/VexorSeriesConduit.h"
 #include "core/DeviceTable.h"
@@ -45,7 +47,8 @@ class StderrNotifier final : public UserNotifier {
 int Usage() {
     std::fprintf(stderr,
                  "usage: corvane-script FILE [--params TEXT] [--target HEX] "
-                 "[--demo | --serial-port PATH] [--max-seconds N]\n");
+                 "[--demo | --serial-port PATH | --replay LOG [--replay-speed X]] "
+                 "[--max-seconds N]\n");
     return 64;
 }
 
@@ -55,6 +58,8 @@ int main(int argc, char** argv) {
     std::string file;
     std::string params;
     std::string serialPort;
+    std::string replayFile;
+    double replaySpeed = 1.0;
     uint8_t target = 0xFF;
     long maxSeconds = 0;
     for (int i = 1; i < argc; ++i) {
@@ -68,6 +73,13 @@ int main(int argc, char** argv) {
             serialPort = argv[++i];
         } else if (arg == "--demo") {
             serialPort.clear();
+            replayFile.clear();
+        } else if (arg == "--replay" && hasValue) {
+            replayFile = argv[++i];
+        } else if (arg == "--replay-speed" && hasValue) {
+            char* end = nullptr;
+            replaySpeed = std::strtod(argv[++i], &end);
+            if (*end != '\0' || !(replaySpeed >= 0)) return Usage();
         } else if (arg == "--max-seconds" && hasValue) {
             maxSeconds = std::strtol(argv[++i], nullptr, 10);
         } else if (!arg.empty() && arg.front() != '-' && file.empty()) {
@@ -90,24 +102,35 @@ int main(int argc, char** argv) {
     StderrNotifier notifier;
     SystemShell shell;
 
-    // Without a port the simulated vehicle stands behind an emulated adapter on a pty.
+    // Without a port or a log the simulated vehicle stands behind an emulated adapter on a pty.
     std::unique_ptr<sim::SimulatedVehicle> vehicle;
     std::unique_ptr<sim::VexorEmulator> emulator;
-    if (serialPort.empty()) {
-        vehicle = std::make_unique<sim::SimulatedVehicle>();
-        emulator = std::make_unique<sim::VexorEmulator>(*vehicle);
-        if (!emulator->start()) {
-            std::fprintf(stderr, "The simulated vehicle could not start.\n");
+    std::unique_ptr<Conduit> adapter;
+    if (!replayFile.empty()) {
+        auto replay = std::make_unique<ReplayConduit>(settings, transmit, manager, notifier);
+        replay->setFile(replayFile);
+        replay->setSpeed(replaySpeed);
+        adapter = std::move(replay);
+        // Says why itself when the log cannot be read.
+        if (!adapter->connect()) return 3;
+    } else {
+        if (serialPort.empty()) {
+            vehicle = std::make_unique<sim::SimulatedVehicle>();
+            emulator = std::make_unique<sim::VexorEmulator>(*vehicle);
+            if (!emulator->start()) {
+                std::fprintf(stderr, "The simulated vehicle could not start.\n");
+                return 3;
+            }
+            serialPort = emulator->path();
+        }
+        adapter = std::make_unique<VexorSeriesConduit>(settings, transmit, manager, adapterSettings,
+                                                       notifier, serialPort);
+        if (!adapter->connect()) {
+            std::fprintf(stderr, "Could not connect to the adapter at %s\n", serialPort.c_str());
             return 3;
         }
-        serialPort = emulator->path();
     }
-    VexorSeriesConduit adapter(settings, transmit, manager, adapterSettings, notifier, serialPort);
-    if (!adapter.connect()) {
-        std::fprintf(stderr, "Could not connect to the adapter at %s\n", serialPort.c_str());
-        return 3;
-    }
-    transmit.setSender(&adapter);
+    transmit.setSender(adapter.get());
 
     ConsoleScriptWindow window(stdout, stderr, isatty(STDIN_FILENO) != 0);
     ScriptNetwork network{&transmit, &manager, &table, &shell, [] { return true; }, {}};
@@ -133,7 +156,7 @@ int main(int argc, char** argv) {
     }
     manager.setDataFieldSink(nullptr);
     transmit.setSender(nullptr);
-    adapter.disconnect();
+    adapter->disconnect();
     if (emulator) emulator->stop();
     return status;
 }

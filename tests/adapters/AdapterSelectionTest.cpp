@@ -251,6 +251,22 @@ TEST(AdapterSelection, StartupWaitsForConnectOnStartup) {
     EXPECT_TRUE(s.selection.isCurrent(s.serial));
 }
 
+TEST(AdapterSelection, AnAdapterChosenByNameEndsTheStartupCheck) {
+    // Chosen before the first tick, and with "Connect on Startup" off and then on again: the
+    // automatic connection never replaces it.
+    for (int32_t autoStart : {1, 0}) {
+        Selection s(2, autoStart);
+        FakeAdapter named{s.core.settings, s.core.transmit};
+        EXPECT_TRUE(s.selection.connectAdapter(named));
+        EXPECT_TRUE(s.selection.startupDecided());
+        if (autoStart == 0) s.selection.toggleConnectOnStartup();
+        for (int i = 0; i < 3; ++i) s.selection.startupTick(false);
+        EXPECT_EQ(s.serial.connects, 0);
+        EXPECT_TRUE(s.selection.isCurrent(named));
+        s.selection.disconnect();
+    }
+}
+
 TEST(AdapterSelection, StartupWithNoAdapterTypeShowsTheConfigurationError) {
     Selection s(0, 1);
     s.selection.startupTick(false);

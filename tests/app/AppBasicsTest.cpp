@@ -48,6 +48,70 @@ TEST(CommandLine, OptionsAnywhereAndNoUpdatesInAnyCase) {
     }
 }
 
+TEST(CommandLine, ReplayAndSocketCanOptions) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string replay;
+        double speed;
+        bool loop;
+        std::string socketCan;
+        size_t unknown;
+    };
+    const Case cases[] = {
+        {{"corvane", "--replay", "a.log"}, "a.log", 1.0, false, "", 0},
+        {{"corvane", "--replay", "a.log", "--replay-speed", "10", "--replay-loop"},
+         "a.log",
+         10.0,
+         true,
+         "",
+         0},
+        {{"corvane", "--replay-speed", "0", "--replay", "b.log"}, "b.log", 0.0, false, "", 0},
+        {{"corvane", "--replay-speed", "0.5"}, "", 0.5, false, "", 0},
+        // A speed it cannot use leaves the default and both words are reported.
+        {{"corvane", "--replay-speed", "-2"}, "", 1.0, false, "", 2},
+        {{"corvane", "--replay-speed", "fast"}, "", 1.0, false, "", 2},
+        {{"corvane", "--replay-speed", "inf"}, "", 1.0, false, "", 2},
+        {{"corvane", "--replay"}, "", 1.0, false, "", 1},
+        {{"corvane", "--socketcan", "can1", "--headless"}, "", 1.0, false, "can1", 0},
+        {{"corvane", "--socketcan"}, "", 1.0, false, "", 1},
+    };
+    for (const auto& c : cases) {
+        const CommandLine cl = parseCommandLine(c.args);
+        EXPECT_EQ(cl.replayFile, c.replay) << c.args.size();
+        EXPECT_DOUBLE_EQ(cl.replaySpeed, c.speed) << c.args.size();
+        EXPECT_EQ(cl.replayLoop, c.loop);
+        EXPECT_EQ(cl.socketCan, c.socketCan);
+        EXPECT_EQ(cl.unknown.size(), c.unknown) << c.args.back();
+    }
+}
+
+TEST(CommandLine, StartOptionsPreferTheDemoThenTheLogThenTheInterface) {
+    struct Case {
+        std::vector<std::string> args;
+        DemoAdapter demo;
+        std::string replay, socketCan;
+    };
+    const Case cases[] = {
+        {{"corvane", "--demo"}, DemoAdapter::Vexor, "", ""},
+        {{"corvane", "--demo", "--demo-adapter", "ft"}, DemoAdapter::Ft, "", ""},
+        {{"corvane", "--demo-adapter", "cloud", "--demo"}, DemoAdapter::Cloud, "", ""},
+        {{"corvane", "--demo", "--replay", "a.log"}, DemoAdapter::Vexor, "", ""},
+        {{"corvane", "--replay", "a.log", "--socketcan", "can0"}, DemoAdapter::None, "a.log", ""},
+        {{"corvane", "--socketcan", "vcan0"}, DemoAdapter::None, "", "vcan0"},
+        {{"corvane"}, DemoAdapter::None, "", ""},
+    };
+    for (const auto& c : cases) {
+        const StartOptions start = startOptionsOf(parseCommandLine(c.args));
+        EXPECT_EQ(start.demo, c.demo) << c.args.size();
+        EXPECT_EQ(start.replayFile, c.replay);
+        EXPECT_EQ(start.socketCanInterface, c.socketCan);
+    }
+    // An adapter the demo does not know is reported, and the serial demo runs.
+    const CommandLine odd = parseCommandLine({"corvane", "--demo", "--demo-adapter", "usb"});
+    EXPECT_EQ(odd.unknown, (std::vector<std::string>{"--demo-adapter", "usb"}));
+    EXPECT_EQ(startOptionsOf(odd).demo, DemoAdapter::Vexor);
+}
+
 TEST(QSettingsStore, WritesReachTheFileAtOnce) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());

@@ -187,6 +187,32 @@ TEST(MenuRules, ConnectItemsFollowTheAdapterStates) {
     EXPECT_TRUE(MenuRules::stateOf(command::kReconnect, s).enabled);
 }
 
+TEST(MenuRules, LogAndInterfaceItemsAreAlwaysOfferedAndCheckedWhileLinked) {
+    struct Case {
+        int32_t socketCan, replay;
+        bool recording;
+        bool socketCanChecked, replayChecked;
+    };
+    const Case cases[] = {
+        {0, 0, false, false, false}, {1, 0, false, true, false}, {3, 1, true, false, true},
+        {4, 2, false, false, true},  {2, 3, true, true, false},
+    };
+    for (const auto& c : cases) {
+        MenuState s;
+        s.socketCanState = c.socketCan;
+        s.replayState = c.replay;
+        s.recording = c.recording;
+        EXPECT_EQ(MenuRules::stateOf(command::kSocketCan, s),
+                  (ItemState{true, true, c.socketCanChecked}))
+            << c.socketCan;
+        EXPECT_EQ(MenuRules::stateOf(command::kReplayLog, s),
+                  (ItemState{true, true, c.replayChecked}))
+            << c.replay;
+        EXPECT_EQ(MenuRules::stateOf(command::kRecordTraffic, s),
+                  (ItemState{true, true, c.recording}));
+    }
+}
+
 TEST(MenuRules, CheckMarksFollowExactValues) {
     using namespace command;
     struct Case {
@@ -263,7 +289,7 @@ TEST(MenuTable, EveryCommandOnceWithItsCaptionAndBalancedSubmenus) {
         }
     }
     EXPECT_EQ(depth, 0);
-    EXPECT_EQ(ids.size(), 32u);
+    EXPECT_EQ(ids.size(), 35u);
     EXPECT_STREQ(MenuTable::captionOf(command::kRate500), "500 kbps J1939 \"Green Plug\"");
     EXPECT_STREQ(MenuTable::captionOf(command::kExit), "E&xit");
     EXPECT_STREQ(MenuTable::captionOf(command::kReconnect), "&Reconnect");

@@ -47,6 +47,25 @@ TEST(ScriptRunner, ExampleScriptRunsAgainstTheSimulatedVehicle) {
     EXPECT_EQ(run.exitStatus, 0);
 }
 
+TEST(ScriptRunner, ExampleScriptRunsAgainstTheRecordedVehicle) {
+    // The recording has the water heater's answers and status in it; the script's own
+    // requests go nowhere. The answers to the recorded scan come 2.2 s into the log, after
+    // the script's two-second wait: played twice as fast they are in time.
+    const RunResult run =
+        RunTool(std::string(CORVANE_EXAMPLE_SCRIPTS) + "/water-heater-check.scr --replay " +
+                CORVANE_EXAMPLE_LOGS + "/demo-vehicle.log --replay-speed 2 --max-seconds 40");
+    const std::vector<std::string> expected = {
+        "Water heater check",
+        "Found ACME Heater 5 at 101",
+        "Status received",
+        "Water heater check complete",
+    };
+    EXPECT_EQ(run.lines, expected);
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(RunTool("x.scr --replay /nonexistent/log.log").exitStatus, 3);
+    EXPECT_EQ(RunTool("x.scr --replay-speed fast").exitStatus, 64);
+}
+
 TEST(ScriptRunner, MissingFilesAndRunawayScriptsFail) {
     EXPECT_EQ(RunTool("/nonexistent/script.scr").exitStatus, 2);
     char path[] = "/tmp/corvane-runaway-XXXXXX";
