@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <vector>
 
 namespace corvane {
@@ -11,6 +12,29 @@ namespace {
 
 const char* idKey(const CloudLinkIdentity& identity) {
     return identity.byModule ? "serial" : "account";
+}
+
+// A member's integer value, converted the way the JSON library converts numbers and booleans;
+// nothing for any other type, nor for a number beyond the 64-bit range, whose conversion the
+// library leaves undefined.
+std::optional<int64_t> integerValue(const nlohmann::json& value) {
+    using Type = nlohmann::json::value_t;
+    switch (value.type()) {
+        case Type::number_integer:
+            return value.get<int64_t>();
+        case Type::number_unsigned:
+            return static_cast<int64_t>(value.get<uint64_t>());
+        case Type::boolean:
+            return value.get<bool>() ? 1 : 0;
+        case Type::number_float: {
+            constexpr double kLimit = 9223372036854775808.0;  // 2^63
+            const double number = value.get<double>();
+            if (!(number >= -kLimit && number < kLimit)) return std::nullopt;
+            return static_cast<int64_t>(number);
+        }
+        default:
+            return std::nullopt;
+    }
 }
 
 }  // namespace
@@ -112,36 +136,49 @@ int32_t parseOtc(std::string_view text) {
 
 FrameMessage parseFrameMessage(std::string_view text, int32_t otc, uint32_t timestamp) {
     FrameMessage result;
-    try {
-        nlohmann::json value = nlohmann::json::parse(text);
-        if (!value.is_object()) return result;  // no members at all
-
-        auto code = value.find("code");
-        if (code == value.end() || code->get<int64_t>() != otc) return result;
-
-        RvcFrame& frame = result.frame;
-        frame.kind = RvcFrame::kKind;
-        auto sa = value.find("sa");
-        if (sa == value.end()) return result;
-        frame.sa = static_cast<uint8_t>(sa->get<int64_t>() & 0xFF);
-        frame.timestamp = timestamp;
-        auto pgn = value.find("pgn");
-        if (pgn == value.end()) return result;
-        frame.dgn = static_cast<uint32_t>(pgn->get<int64_t>());
-        // The relay does not carry the sender's priority faithfully; every frame reads as 7.
-        frame.priority = 7;
-        frame.reserved = 0;
-        auto data = value.find("data");
-        if (data == value.end()) return result;
-        auto bytes = data->get<std::vector<int64_t>>();
-        if (bytes.empty() || bytes.size() > 8) return result;
-        frame.length = static_cast<uint16_t>(bytes.size());
-        for (size_t i = 0; i < bytes.size(); ++i)
-            frame.data[i] = static_cast<uint8_t>(bytes[i] & 0xFF);
-        result.status = FrameMessage::Status::kFrame;
-    } catch (const nlohmann::json::exception&) {
+    const auto badJson = [&result] {
         result.status = FrameMessage::Status::kBadJson;
+        return result;
+    };
+    nlohmann::json value = nlohmann::json::parse(text, nullptr, false);
+    if (value.is_discarded()) return badJson();
+    if (!value.is_object()) return result;  // no members at all
+
+    auto code = value.find("code");
+    if (code == value.end()) return result;
+    const auto codeValue = integerValue(*code);
+    if (!codeValue) return badJson();
+    if (*codeValue != otc) return result;
+
+    RvcFrame& frame = result.frame;
+    frame.kind = RvcFrame::kKind;
+    auto sa = value.find("sa");
+    if (sa == value.end()) return result;
+    const auto saValue = integerValue(*sa);
+    if (!saValue) return badJson();
+    frame.sa = static_cast<uint8_t>(*saValue & 0xFF);
+    frame.timestamp = timestamp;
+    auto pgn = value.find("pgn");
+    if (pgn == value.end()) return result;
+    const auto pgnValue = integerValue(*pgn);
+    if (!pgnValue) return badJson();
+    frame.dgn = static_cast<uint32_t>(*pgnValue);
+    // The relay does not carry the sender's priority faithfully; every frame reads as 7.
+    frame.priority = 7;
+    frame.reserved = 0;
+    auto data = value.find("data");
+    if (data == value.end()) return result;
+    if (!data->is_array()) return badJson();
+    std::vector<int64_t> bytes;
+    for (const auto& element : *data) {
+        const auto byte = integerValue(element);
+        if (!byte) return badJson();
+        bytes.push_back(*byte);
     }
+    if (bytes.empty() || bytes.size() > 8) return result;
+    frame.length = static_cast<uint16_t>(bytes.size());
+    for (size_t i = 0; i < bytes.size(); ++i) frame.data[i] = static_cast<uint8_t>(bytes[i] & 0xFF);
+    result.status = FrameMessage::Status::kFrame;
     return result;
 }
 

@@ -129,6 +129,19 @@ TEST(CloudWireFormat, FrameMessages) {
         {R"({"code":"42","sa":1,"pgn":1,"data":[1]})", S::kBadJson, 0, 0, {}},
         {R"({"code":42,"sa":"x","pgn":1,"data":[1]})", S::kBadJson, 0, 0, {}},
         {R"({"code":42,)", S::kBadJson, 0, 0, {}},
+        // Numbers are read as integers the way the JSON library converts them: fractions cut,
+        // booleans 0 and 1, and one beyond the 64-bit range is a member of the wrong type.
+        {R"({"code":42.9,"sa":66.5,"pgn":-1.5,"data":[true,false,2.9,-1.0]})",
+         S::kFrame,
+         66,
+         0xFFFFFFFF,
+         {1, 0, 2, 255}},
+        {R"({"code":1e300,"sa":1,"pgn":1,"data":[1]})", S::kBadJson, 0, 0, {}},
+        {R"({"code":42,"sa":-1e19,"pgn":1,"data":[1]})", S::kBadJson, 0, 0, {}},
+        {R"({"code":42,"sa":1,"pgn":9.3e18,"data":[1]})", S::kBadJson, 0, 0, {}},
+        {R"({"code":42,"sa":1,"pgn":1,"data":[1,1e400]})", S::kBadJson, 0, 0, {}},
+        {R"({"code":42,"sa":1,"pgn":1,"data":[1,null]})", S::kBadJson, 0, 0, {}},
+        {R"({"code":42,"sa":1,"pgn":1,"data":{"a":1}})", S::kBadJson, 0, 0, {}},
         {"", S::kBadJson, 0, 0, {}},
     };
     for (const auto& c : cases) {
