@@ -38,9 +38,13 @@ ClientBus::ClientBus(RVCManager& manager, TransmitPath& transmit)
 
 ClientBus::~ClientBus() {
     stop();
-    std::lock_guard lock(clientMutex_);
-    for (auto& [id, client] : clients_) client->destroy_locked();
-    clients_.clear();
+    std::map<uint16_t, std::unique_ptr<RVCClient>> leaving;
+    {
+        std::lock_guard lock(clientMutex_);
+        leaving.swap(clients_);
+    }
+    // Out of the map, so that no dispatch waits while the modules take their last messages.
+    for (auto& [id, client] : leaving) client->destroy_locked();
 }
 
 void ClientBus::start() {
@@ -214,17 +218,23 @@ bool ClientBus::isRegistered(uint32_t token) {
 }
 
 void ClientBus::removeClient(uint32_t token) {
-    std::unique_lock lock(clientMutex_, kWait);
-    if (!lock) return;
-    for (auto it = clients_.begin(); it != clients_.end(); ++it) {
-        if (it->second->token() != token) continue;
-        std::unique_ptr<RVCClient> client = std::move(it->second);
-        clients_.erase(it);
-        const uint8_t goodbye[] = {clientbus::kUnregister};
-        client->write(goodbye);
-        client->destroy_locked();
-        return;
+    std::unique_ptr<RVCClient> client;
+    {
+        std::unique_lock lock(clientMutex_, kWait);
+        if (!lock) return;
+        for (auto it = clients_.begin(); it != clients_.end(); ++it) {
+            if (it->second->token() != token) continue;
+            client = std::move(it->second);
+            clients_.erase(it);
+            break;
+        }
     }
+    if (!client) return;
+    // Out of the map no dispatch reaches the client, and closing its slot, which waits while
+    // the module takes what is still queued for it, holds up no other module's traffic.
+    const uint8_t goodbye[] = {clientbus::kUnregister};
+    client->write(goodbye);
+    client->destroy_locked();
 }
 
 void ClientBus::addFilter(const TokenRequest& request) {

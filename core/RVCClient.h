@@ -9,6 +9,7 @@
 #include "core/RVCFilter.h"
 #include "core/RvcFrame.h"
 #include "core/RvcMessage.h"
+#include "platform/MailslotOutbox.h"
 #include "platform/MailslotWriter.h"
 
 namespace corvane {
@@ -29,7 +30,8 @@ class RVCClient {
     const std::string& slotName() const { return slotName_; }
     uint16_t clientId() const { return clientId_; }
 
-    // One message to the module; never blocks. False when it was not delivered.
+    // One message to the module; never blocks. Messages the module has no room for yet wait
+    // in the slot's outbox. False when it was lost.
     bool write(std::span<const uint8_t> message) const;
     // A frame as raw clients get it: 14 + held bytes, its length no more than it holds.
     bool writeFrame(const RvcFrame& frame) const;
@@ -42,7 +44,10 @@ class RVCClient {
     // Removes every filter, raw and cooked, that the removal request names, telling the
     // module of each. Returns how many went.
     size_t removeMatching_locked(std::span<const uint8_t> request);
-    // Removes every filter (raw ones first), telling the module of each, and closes the slot.
+    // Removes every filter (raw ones first), telling the module of each, and closes the slot
+    // once the module has taken what waits for it (for at most half a second). Also called
+    // without the bus's mutex on a client already out of the bus's map, which no other thread
+    // can reach any more.
     void destroy_locked();
 
     // Dispatch: every raw filter sees the frame; the cooked filters until one takes it.
@@ -57,7 +62,7 @@ class RVCClient {
   private:
     void sendNotice(const RVCFilter& filter) const;
 
-    MailslotWriter slot_;
+    MailslotOutbox slot_;
     std::string slotName_;
     uint16_t clientId_;
     FilterMap rawFilters_;

@@ -1,5 +1,6 @@
 #include "platform/MailslotWriter.h"
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -38,12 +39,24 @@ MailslotWriter& MailslotWriter::operator=(MailslotWriter&& other) noexcept {
 }
 
 bool MailslotWriter::write(std::span<const uint8_t> message) const {
-    if (fd_ < 0) return false;
+    return tryWrite(message) == Attempt::Written;
+}
+
+MailslotWriter::Attempt MailslotWriter::tryWrite(std::span<const uint8_t> message) const {
+    if (fd_ < 0) return Attempt::Failed;
     for (;;) {
         ssize_t n = ::send(fd_, message.data(), message.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) continue;
-        return n == static_cast<ssize_t>(message.size());
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return Attempt::Full;
+        return n == static_cast<ssize_t>(message.size()) ? Attempt::Written : Attempt::Failed;
     }
+}
+
+bool MailslotWriter::waitWritable(int timeoutMs) const {
+    if (fd_ < 0) return true;
+    // A connected datagram socket polls writable once the reader's queue has room.
+    pollfd wait{fd_, POLLOUT, 0};
+    return ::poll(&wait, 1, timeoutMs) > 0;
 }
 
 void MailslotWriter::close() {

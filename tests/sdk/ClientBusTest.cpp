@@ -393,5 +393,38 @@ TEST_F(ClientBusTest, ADeadClientStaysRegisteredAndNeverSlowsDispatch) {
     EXPECT_EQ(next(stuck)[0], 0x00);  // the live one got (at least the first of) them
 }
 
+// A burst far longer than a datagram socket queues for its reader (ten messages by default)
+// reaches a module that reads on its own thread whole and in order, and an unregistration
+// right behind it still comes after the last frame.
+TEST_F(ClientBusTest, ABurstReachesAReadingModuleWhole) {
+    ModuleClient client;
+    registerModule(client, "Burst");
+    ASSERT_TRUE(client.addRawFilter(0xFF));
+    ASSERT_EQ(next(client), (Bytes{0x86, 0xFF}));
+
+    constexpr int kBurst = 5000;
+    for (int i = 0; i < kBurst; ++i)
+        manager.intake(frameFrom(0x42, 0x1FFB7, {uint8_t(i), uint8_t(i >> 8)}));
+    ASSERT_TRUE(client.unregister());
+
+    int frames = 0;
+    int outOfOrder = 0;
+    std::vector<uint8_t> after;  // the codes that follow the frames
+    while (auto event = client.receive(2000ms)) {
+        if (event->type == ModuleEvent::Type::Frame) {
+            if (!after.empty() || event->data[0] != uint8_t(frames) ||
+                event->data[1] != uint8_t(frames >> 8))
+                ++outOfOrder;
+            ++frames;
+        } else {
+            after.push_back(event->code);
+            if (after.size() == 2) break;
+        }
+    }
+    EXPECT_EQ(frames, kBurst);
+    EXPECT_EQ(outOfOrder, 0);
+    EXPECT_EQ(after, (std::vector<uint8_t>{0xFE, 0x87}));
+}
+
 }  // namespace
 }  // namespace corvane
