@@ -1,5 +1,6 @@
 #include "sim/VexorEmulator.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -113,12 +114,14 @@ void VexorEmulator::run() {
             const int64_t loadMs =
                 std::chrono::duration_cast<std::chrono::milliseconds>(now - loadOrigin).count();
             const int64_t due = loadMs * options_.loadFramesPerSecond / 1000;
+            const uint32_t sources = static_cast<uint32_t>(std::max(1, options_.loadSourceCount));
             for (; loadSent_ < due; ++loadSent_) {
                 std::array<uint8_t, 8> data{};
+                const auto sa = static_cast<uint8_t>(options_.loadSource + loadCounter_ % sources);
                 ++loadCounter_;
                 for (size_t i = 0; i < 4; ++i)
                     data[i] = static_cast<uint8_t>(loadCounter_ >> (8 * i));
-                queueFrame(makeFrame(CanIdentifier{kLoadPriority, kLoadDgn, options_.loadSource, 0},
+                queueFrame(makeFrame(CanIdentifier{kLoadPriority, kLoadDgn, sa, 0},
                                      static_cast<uint32_t>(ms), 8, data));
             }
         }
@@ -194,17 +197,17 @@ void VexorEmulator::queueFrame(const RvcFrame& f) {
         framesDropped_.fetch_add(1, std::memory_order_relaxed);
         return;
     }
-    queueLine(std::string_view(text, static_cast<size_t>(n)), true);
+    queueLine(std::string_view(text, static_cast<size_t>(n)), &f);
 }
 
-void VexorEmulator::queueLine(std::string_view text, bool frame) {
+void VexorEmulator::queueLine(std::string_view text, const RvcFrame* frame) {
     pending_.append(text);
-    pendingLines_.push_back({pending_.size(), frame});
+    pendingLines_.push_back({pending_.size(), frame != nullptr, frame ? *frame : RvcFrame{}});
 }
 
 void VexorEmulator::reply(std::string_view text) {
     // Behind the frames already queued, never inside a line.
-    queueLine(text, false);
+    queueLine(text, nullptr);
     flush();
 }
 
@@ -216,7 +219,10 @@ void VexorEmulator::flush() {
     size_t complete = 0;
     uint64_t frames = 0;
     while (complete < pendingLines_.size() && pendingLines_[complete].end <= written) {
-        if (pendingLines_[complete].frame) ++frames;
+        if (pendingLines_[complete].frame) {
+            ++frames;
+            if (tap_) tap_(pendingLines_[complete].record);
+        }
         ++complete;
     }
     framesWritten_.fetch_add(frames, std::memory_order_relaxed);

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -30,13 +31,19 @@ class VexorEmulator {
     struct Options {
         // Extra frames per second on the bus beyond the vehicle's own traffic: bus load.
         int loadFramesPerSecond = 0;
-        // Source address of the load frames.
+        // Source address of the load frames; with loadSourceCount above 1 they come in turn
+        // from that many consecutive addresses starting here.
         uint8_t loadSource = 0x80;
+        int loadSourceCount = 1;
         // "v:" probes left unanswered before the banner is sent: an adapter slow to wake.
         int ignoredProbes = 0;
         // Reported credits while the transmit buffer empties at once.
         int credits = kDefaultCredits;
     };
+
+    // Sees every frame once its "R" line is fully written, on the emulator thread: exactly
+    // what the tool was sent.
+    using FrameTap = std::function<void(const RvcFrame&)>;
 
     explicit VexorEmulator(SimulatedVehicle& vehicle);
     VexorEmulator(SimulatedVehicle& vehicle, Options options);
@@ -46,6 +53,8 @@ class VexorEmulator {
 
     // Opens the pseudo-terminal and starts the thread. False when no terminal could be had.
     bool start();
+    // Installs the tap; only while the thread is not running.
+    void setWrittenTap(FrameTap tap) { tap_ = std::move(tap); }
     // Ends the thread and closes the terminal: to the tool, the adapter is unplugged.
     void stop();
     // The path the tool opens.
@@ -75,12 +84,13 @@ class VexorEmulator {
     void run();
     void handleLine(std::string_view line);
     void queueFrame(const RvcFrame& frame);
-    void queueLine(std::string_view text, bool frame);
+    void queueLine(std::string_view text, const RvcFrame* frame);
     void flush();
     void reply(std::string_view text);
 
     SimulatedVehicle& vehicle_;
     Options options_;
+    FrameTap tap_;
     PseudoTerminal pty_;
     std::thread thread_;
     std::atomic<bool> running_{false};
@@ -93,6 +103,7 @@ class VexorEmulator {
     struct PendingLine {
         size_t end;
         bool frame;
+        RvcFrame record;  // the frame of an "R" line, for the tap
     };
     std::string pending_;
     std::vector<PendingLine> pendingLines_;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -170,6 +171,47 @@ TEST(VexorEmulator, BusLoadArrivesWhole) {
         ++expected;
     }
     EXPECT_GT(expected, 3000u);
+}
+
+// The tap sees exactly the frames whose lines reached the tool, in their order; the load takes
+// its source addresses in turn.
+TEST(VexorEmulator, TheTapSeesWhatWasWrittenAndLoadSourcesTakeTurns) {
+    SimulatedVehicle vehicle;
+    VexorEmulator::Options options;
+    options.loadFramesPerSecond = 2000;
+    options.loadSourceCount = 3;
+    VexorEmulator emulator(vehicle, options);
+    std::mutex mutex;
+    std::vector<RvcFrame> tapped;
+    emulator.setWrittenTap([&](const RvcFrame& f) {
+        std::lock_guard lock(mutex);
+        tapped.push_back(f);
+    });
+    ASSERT_TRUE(emulator.start());
+    ToolEnd tool(emulator.path());
+    tool.send("v:\n");
+    tool.collect(500ms);
+    emulator.setBusActive(false);
+    tool.collect(20ms);
+    tool.collectUntil([&] { return tool.count('R') == emulator.framesWritten(); });
+
+    std::lock_guard lock(mutex);
+    ASSERT_EQ(tapped.size(), tool.count('R'));
+    EXPECT_GT(tapped.size(), 500u);
+    size_t i = 0;
+    for (const auto& l : tool.lines) {
+        if (l.empty() || l[0] != 'R') continue;
+        const auto sa = static_cast<uint8_t>(std::stoul(l.substr(7, 2), nullptr, 16));
+        ASSERT_EQ(tapped[i].sa, sa) << i << " " << l;
+        ++i;
+    }
+    uint32_t counter = 0;
+    for (const RvcFrame& f : tapped) {
+        if (f.sa < 0x80 || f.sa > 0x82) continue;
+        EXPECT_EQ(f.sa, 0x80 + counter % 3) << counter;
+        ++counter;
+    }
+    EXPECT_GT(counter, 500u);
 }
 
 TEST(VexorEmulator, StopLooksLikeAnUnplug) {
