@@ -8,7 +8,7 @@ ADAPTER    ?= vexor
 
 SOURCES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null || find core adapters script modules debugport app platform sim sdk tests bench fuzz -name '*.cpp' -o -name '*.h')
 
-.PHONY: all deps configure build test demo sanitize asan tsan fuzz lint format check-format bench clean
+.PHONY: all deps configure build test demo sanitize asan tsan fuzz lint format check-format bench clean soak
 
 all: build
 
@@ -30,6 +30,14 @@ DEMO_MODULES = $(BUILD)/demo-modules
 demo: build
 	@rm -rf $(DEMO_MODULES) && cp -r examples/modules $(DEMO_MODULES) && ln -sf ../sdk/rvc-watch $(DEMO_MODULES)/rvc-watch
 	@$(BUILD)/app/corvane --demo --demo-adapter $(ADAPTER) --demo-modules $(abspath $(DEMO_MODULES))
+
+# The whole tool under full bus load for SOAK_SECONDS (30 minutes): module clients, a script,
+# the main and network status windows. `make test` runs the same soak for 20 seconds.
+SOAK_SECONDS ?= 1800
+soak: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target soak_tests
+	@cd $(BUILD) && CORVANE_SOAK_SECONDS=$(SOAK_SECONDS) QT_QPA_PLATFORM=offscreen \
+	  tests/soak/soak_tests --gtest_filter='FullBusSoak.*'
 
 # Qt-free suites under AddressSanitizer + UndefinedBehaviorSanitizer, and ThreadSanitizer.
 sanitize: asan tsan

@@ -9,16 +9,21 @@ function(corvane_library name)
 endfunction()
 
 # One test program per folder under tests/, registered test by test with CTest. The
-# ThreadSanitizer run selects the suites whose name contains "Concurrency".
+# ThreadSanitizer run selects the suites whose name contains "Concurrency". TIMEOUT gives a
+# suite whose tests run long on purpose its own limit, in seconds.
 function(corvane_test_suite name)
-    cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
+    cmake_parse_arguments(ARG "" "TIMEOUT" "DEPENDS" ${ARGN})
     file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
     if(NOT sources)
         return()  # a folder whose tests are still to come
     endif()
     add_executable(${name} ${sources})
     target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} corvane_test_support GTest::gmock GTest::gtest_main)
+    set(timeout)
+    if(ARG_TIMEOUT)
+        set(timeout TIMEOUT ${ARG_TIMEOUT})
+    endif()
     gtest_discover_tests(${name}
         DISCOVERY_TIMEOUT 60
-        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" LABELS "${name}")
+        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" LABELS "${name}" ${timeout})
 endfunction()
