@@ -172,14 +172,16 @@ void ClientBus::simulateReception(std::span<const uint8_t> request) {
     manager_.dispatchMessage(*parsed);
 }
 
-uint16_t ClientBus::nextFreeId_locked(const RVCClient* forFilterOf) {
-    // After 65535 IDs the counter wraps; an ID still in use is skipped rather than reused.
-    for (;;) {
+std::optional<uint16_t> ClientBus::nextFreeId_locked(const RVCClient* forFilterOf) {
+    // After 65535 IDs the counter wraps; an ID still in use is skipped rather than reused. Once
+    // every one of the 65536 has been tried, none is free.
+    for (uint32_t tried = 0; tried <= UINT16_MAX; ++tried) {
         ++nextId_;
         bool taken =
             forFilterOf ? forFilterOf->hasFilterId_locked(nextId_) : clients_.count(nextId_) != 0;
         if (!taken) return nextId_;
     }
+    return std::nullopt;
 }
 
 void ClientBus::registerClient(const std::string& slotName) {
@@ -193,10 +195,11 @@ void ClientBus::registerClient(const std::string& slotName) {
     {
         std::unique_lock lock(clientMutex_, kWait);
         if (!lock) return;  // the module hears nothing and may try again
-        uint16_t id = nextFreeId_locked(nullptr);
-        auto created = std::make_unique<RVCClient>(slotName, id, std::move(writer));
+        auto id = nextFreeId_locked(nullptr);
+        if (!id) return;  // every client ID in use: the module hears nothing
+        auto created = std::make_unique<RVCClient>(slotName, *id, std::move(writer));
         client = created.get();
-        clients_[id] = std::move(created);
+        clients_[*id] = std::move(created);
     }
     uint32_t token = client->token();
     const uint8_t reply[] = {clientbus::kRegister, static_cast<uint8_t>(token),
@@ -246,7 +249,13 @@ void ClientBus::addFilter(const TokenRequest& request) {
         if (!lock) return;
         client = findClient_locked(request.token);
         if (!client) return;
-        uint16_t id = nextFreeId_locked(client);
+        const auto free = nextFreeId_locked(client);
+        if (!free) {
+            lock.unlock();
+            DebugPrint("Client %08X holds every filter ID; filter refused\r\n", request.token);
+            return;
+        }
+        const uint16_t id = *free;
         switch (request.code) {
             case kAddAddress:
                 client->addCookedFilter_locked(

@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include <span>
 #include <string>
@@ -73,7 +74,9 @@ class ClientBus final : public ClientDelivery {
     void setMode(const TokenRequest& request);
     bool isRegistered(uint32_t token);
     RVCClient* findClient_locked(uint32_t token) const;
-    uint16_t nextFreeId_locked(const RVCClient* forFilterOf);
+    // The next ID free among the clients, or among the filters of `forFilterOf`; none when all
+    // 65536 are in use.
+    std::optional<uint16_t> nextFreeId_locked(const RVCClient* forFilterOf);
     void transmit(std::span<const uint8_t> request, bool housekeeping);
     void transmitFrom(std::span<const uint8_t> request);
     void simulateReception(std::span<const uint8_t> request);
