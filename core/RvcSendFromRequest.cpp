@@ -8,7 +8,8 @@ namespace corvane {
 std::optional<RvcSendFromRequest> makeSendFromRequest(uint8_t sa, uint32_t dgn, uint8_t priority,
                                                       std::span<const uint8_t> data, uint8_t code) {
     if (data.size() > kMaxMessageData) return std::nullopt;
-    RvcSendFromRequest r;
+    // Zeroed: the trace of a rejected request shows four data bytes, however few it holds.
+    RvcSendFromRequest r{};
     r.code = code;
     r.sa = sa;
     r.dgn = dgn;
@@ -20,7 +21,8 @@ std::optional<RvcSendFromRequest> makeSendFromRequest(uint8_t sa, uint32_t dgn, 
 
 std::optional<RvcSendFromRequest> parseSendFromRequest(std::span<const uint8_t> bytes) {
     if (bytes.size() < RvcSendFromRequest::kHeaderSize) return std::nullopt;
-    RvcSendFromRequest r;
+    // Zeroed: the trace of a rejected request shows four data bytes, however few it holds.
+    RvcSendFromRequest r{};
     std::memcpy(&r, bytes.data(), RvcSendFromRequest::kHeaderSize);
     if (r.length > kMaxMessageData) return std::nullopt;
     if (bytes.size() < RvcSendFromRequest::kHeaderSize + r.length) return std::nullopt;

@@ -8,7 +8,8 @@ namespace corvane {
 std::optional<RvcSendRequest> makeSendRequest(uint32_t dgn, uint8_t priority,
                                               std::span<const uint8_t> data, uint8_t code) {
     if (data.size() > kMaxMessageData) return std::nullopt;
-    RvcSendRequest r;
+    // Zeroed: the trace of a rejected request shows four data bytes, however few it holds.
+    RvcSendRequest r{};
     r.code = code;
     r.dgn = dgn;
     r.priority = priority;
@@ -19,7 +20,8 @@ std::optional<RvcSendRequest> makeSendRequest(uint32_t dgn, uint8_t priority,
 
 std::optional<RvcSendRequest> parseSendRequest(std::span<const uint8_t> bytes) {
     if (bytes.size() < RvcSendRequest::kHeaderSize) return std::nullopt;
-    RvcSendRequest r;
+    // Zeroed: the trace of a rejected request shows four data bytes, however few it holds.
+    RvcSendRequest r{};
     std::memcpy(&r, bytes.data(), RvcSendRequest::kHeaderSize);
     if (r.length > kMaxMessageData) return std::nullopt;
     if (bytes.size() < RvcSendRequest::kHeaderSize + r.length) return std::nullopt;

@@ -63,6 +63,36 @@ TEST(TransmitPath, RejectsInvalidTransmissionsWithTheirTrace) {
     }
 }
 
+// Leaves a pattern where the next call's locals will live, so that a record built there
+// without being cleared shows it.
+[[gnu::noinline]] void dirtyTheStack() {
+    volatile uint8_t junk[32768];
+    for (auto& b : junk) b = 0xA5;
+}
+
+TEST(TransmitPath, RejectedShortRequestsTraceZerosPastTheirData) {
+    // A module's request holds only the bytes it announces; the trace still shows four.
+    const uint8_t send[] = {0x00, 0x00, 0x00, 0x04, 0x00, 6, 1, 0, 0x11};
+    const uint8_t sendFrom[] = {0x01, 0x42, 0x00, 0x00, 0x04, 0x00, 6, 0, 0};
+    const uint8_t one[] = {0x11};
+    TransmitHarness h;
+    CapturingTrace trace;
+    dirtyTheStack();
+    h.transmit.sendRequest(*parseSendRequest(send));
+    dirtyTheStack();
+    h.transmit.sendFromRequest(*parseSendFromRequest(sendFrom));
+    dirtyTheStack();
+    h.transmit.sendRequest(*makeSendRequest(0x40000, 6, one));
+    dirtyTheStack();
+    h.transmit.sendFromRequest(*makeSendFromRequest(0x42, 0x40000, 6, {}));
+    EXPECT_EQ(trace.lines(), (std::vector<std::string>{
+                                 "Send Tx Error\r\n   40000 Len:1  Data:11 00 00 00\r\n",
+                                 "SendFromAddress Tx Error\r\n   40000 Len:0  Data:00 00 00 00\r\n",
+                                 "Send Tx Error\r\n   40000 Len:1  Data:11 00 00 00\r\n",
+                                 "SendFromAddress Tx Error\r\n   40000 Len:0  Data:00 00 00 00\r\n",
+                             }));
+}
+
 TEST(TransmitPath, AcceptsTheLimits) {
     TransmitHarness h;
     CapturingTrace trace;
