@@ -8,9 +8,16 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <utility>
 
 namespace corvane {
+
+namespace {
+
+constexpr auto kSendLimit = std::chrono::seconds(1);
+
+}  // namespace
 
 TcpStream::TcpStream(int fd) : fd_(fd) {
     if (fd_ < 0) return;
@@ -61,11 +68,22 @@ long TcpStream::receive(std::span<uint8_t> buffer) {
 
 bool TcpStream::send(std::string_view bytes) {
     if (fd_ < 0) return false;
+    // One second for the whole text, not for each piece of it: a peer that takes a trickle
+    // would otherwise hold the sender for as long as it likes.
+    const auto deadline = std::chrono::steady_clock::now() + kSendLimit;
     while (!bytes.empty()) {
-        ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            bytes.remove_prefix(static_cast<size_t>(n));
+            continue;
+        }
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes.remove_prefix(static_cast<size_t>(n));
+        if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return false;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return false;
+        pollfd wait{fd_, POLLOUT, 0};
+        ::poll(&wait, 1, static_cast<int>(left.count()) + 1);
     }
     return true;
 }

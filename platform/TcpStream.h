@@ -28,8 +28,9 @@ class TcpStream {
     bool waitReadable(int timeoutMs) const;
     // Bytes received (> 0), 0 when the peer closed, -1 on an error.
     long receive(std::span<uint8_t> buffer);
-    // Sends every byte. Gives up (false) when the peer is gone or does not read for a second,
-    // so that a stalled client cannot hold up the thread that traces.
+    // Sends every byte. Gives up (false) when the peer is gone or has not taken all of it
+    // within a second, so that a stalled or trickling client cannot hold up the thread that
+    // traces.
     bool send(std::string_view bytes);
     bool shutdownSend();
     void shutdownBoth();

@@ -2,12 +2,15 @@
 #include <gtest/gtest.h>
 #include <ifaddrs.h>
 #include <netinet/in.h>
+#include <sys/socket.h>
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "debugport/DebugPort.h"
 #include "debugport/FunctionCommand.h"
@@ -147,6 +150,52 @@ TEST_F(DebugPortTest, AClientThatVanishesDoesNotCloseThePort) {
         std::this_thread::sleep_for(5ms);
     }
     ASSERT_TRUE(eventually([&] { return !port->clientConnected(); }));
+    TcpStream second = connect();
+    ASSERT_TRUE(second.send("devs\n"));
+    EXPECT_EQ(readUntil(second, "Devices\n\r"), "Nodes\n\r42 Tindrel\n\rDevices\n\r");
+}
+
+TEST_F(DebugPortTest, AClientThatTakesATrickleHoldsUpTracesForASecondAtMost) {
+    // A client with a small receive buffer that reads in helpings ten times a second: a
+    // report of 16 MB would take it minutes.
+    const std::string report(16 << 20, 'r');
+    port->commands().add(
+        "big", std::make_unique<FunctionCommand>([&report](const std::string&) { return report; }));
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int small = 4096;
+    ASSERT_EQ(::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small), 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port->port());
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to), 0);
+    TcpStream client(fd);
+    ASSERT_TRUE(eventually([&] { return port->clientConnected(); }));
+    std::atomic<bool> reading{true};
+    size_t taken = 0;
+    std::thread reader([&] {
+        std::vector<uint8_t> helping(64 * 1024);
+        while (reading) {
+            std::this_thread::sleep_for(100ms);
+            if (!client.waitReadable(0)) continue;
+            const long n = client.receive(helping);
+            if (n <= 0) return;
+            taken += size_t(n);
+        }
+    });
+    ASSERT_TRUE(client.send("big\n"));
+    std::this_thread::sleep_for(200ms);
+
+    // A trace from another thread waits while the report goes out, but not for long: the
+    // client is let go instead.
+    const auto start = std::chrono::steady_clock::now();
+    DebugPrint("a trace\r\n");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2500ms);
+    EXPECT_TRUE(eventually([&] { return !port->clientConnected(); }));
+    reading = false;
+    reader.join();
+    EXPECT_LT(taken, report.size());
+
     TcpStream second = connect();
     ASSERT_TRUE(second.send("devs\n"));
     EXPECT_EQ(readUntil(second, "Devices\n\r"), "Nodes\n\r42 Tindrel\n\rDevices\n\r");
