@@ -135,12 +135,13 @@ void ReplayConduit::replayLoop(double speed, bool loop) {
         if (!stopped) passes_.fetch_add(1, std::memory_order_relaxed);
     } while (loop && !stopped);
     if (stopped) return;
-    finished_.store(true, std::memory_order_release);
-    playing_.store(false, std::memory_order_release);
     std::ostringstream text;
     text << "Replay finished: " << played_.load() << " frames played, " << skipped_.load()
          << " lines skipped.";
+    // Told before the end is published, so whoever sees it finished also has the message.
     notifier_.showMessage(text.str(), kTitle);
+    finished_.store(true, std::memory_order_release);
+    playing_.store(false, std::memory_order_release);
 }
 
 }  // namespace corvane
