@@ -39,13 +39,15 @@ soak: configure
 	@cd $(BUILD) && CORVANE_SOAK_SECONDS=$(SOAK_SECONDS) QT_QPA_PLATFORM=offscreen \
 	  tests/soak/soak_tests --gtest_filter='FullBusSoak.*'
 
-# Qt-free suites under AddressSanitizer + UndefinedBehaviorSanitizer, and ThreadSanitizer.
+# The whole suite, windows included, under AddressSanitizer + UndefinedBehaviorSanitizer; the
+# threaded suites under ThreadSanitizer.
 sanitize: asan tsan
 
 asan: deps
-	@cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANE_SANITIZE=address -DCORVANE_WITH_QT=OFF -DCORVANE_WITH_BENCH=OFF >/dev/null
+	@cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANE_SANITIZE=address -DCORVANE_WITH_QT=ON -DCORVANE_WITH_BENCH=OFF >/dev/null
 	@cmake --build build-asan -j $(JOBS)
-	@cd build-asan && ctest --output-on-failure -j $(JOBS) --timeout 300
+	@cd build-asan && QT_QPA_PLATFORM=offscreen LSAN_OPTIONS=suppressions=$(abspath tests/lsan.supp) \
+	  ctest --output-on-failure -j $(JOBS) --timeout 600
 
 tsan: deps
 	@cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANE_SANITIZE=thread -DCORVANE_WITH_QT=OFF -DCORVANE_WITH_BENCH=OFF >/dev/null
