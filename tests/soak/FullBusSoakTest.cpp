@@ -581,9 +581,12 @@ TEST(FullBusSoak, EveryClientGetsItsTrafficAndMemoryStaysFlat) {
     ASSERT_NE(NetworkStatusDlg::instance(), nullptr);
     EXPECT_TRUE(scriptWindow->engine().state().running);
 
-    // Memory stays flat once warm. A short run still pays for caches that fill once.
+    // Memory stays flat once warm. A short run still pays for caches that fill once. The
+    // address sanitizer holds freed memory back on purpose, so its resident size says nothing.
+#ifndef __SANITIZE_ADDRESS__
     const double allowed = seconds >= 600 ? 5.0 : 10.0;
     EXPECT_LE(growth, allowed) << line;
+#endif
 
     core.adapters().disconnect();
     unsetenv("CORVANE_RUNTIME_DIR");
