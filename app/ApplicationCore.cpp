@@ -20,7 +20,7 @@ ApplicationCore::ApplicationCore(SettingsStore& settings, const Clock& clock,
                         : nullptr),
       settings_(demoSettings_ ? *demoSettings_ : settings),
       clock_(clock),
-      debugPort_(settings_),
+      debugPort_(settings_, options.debugPortNumber),
       catalogue_((options.demoModules.empty() || !demoSettings_
                       ? settings_
                       : (settings_.writeString("Corvane", "ModuleFolder", options.demoModules),

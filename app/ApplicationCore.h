@@ -48,6 +48,8 @@ struct StartOptions {
     double replaySpeed = 1.0;
     bool replayLoop = false;
     std::string socketCanInterface;  // a CAN network interface to connect to
+    // The debug port's TCP port; 0 takes any free one (test programs run side by side).
+    uint16_t debugPortNumber = DebugPort::kDefaultPort;
 };
 
 // The application-wide objects, created in start-up order and destroyed in reverse: the debug
@@ -100,6 +102,8 @@ class ApplicationCore {
     AppKiller& appKiller() { return killer_; }
     Updater& updater() { return updater_; }
     PeriodicDuties& duties() { return duties_; }
+    // The driver layer of the FT-series adapter: the firmware emulator in an FT demo run.
+    FtDriver& ftDriver() { return *ftDriver_; }
 
   private:
     void registerDebugCommands();
