@@ -466,8 +466,16 @@ std::optional<std::string> CCorvaneDlg::chooseDeviceListFile(bool forExport) {
 }
 
 void CCorvaneDlg::exportDeviceList() {
-    if (const std::optional<std::string> chosen = chooseDeviceListFile(true))
-        ExportDeviceList(DeviceListExportPath(*chosen), *services_.table);
+    const std::optional<std::string> chosen = chooseDeviceListFile(true);
+    if (!chosen) return;
+    const std::string path = DeviceListExportPath(*chosen);
+    ExportFailure failure = ExportFailure::None;
+    // A file that cannot be created is passed over in silence; one that could not be written
+    // whole (a full disk) is not, since the user would take the earlier file for the new one.
+    if (!ExportDeviceList(path, *services_.table, &failure) && failure == ExportFailure::NotWritten)
+        notifier_.showMessage("The device list could not be written to " + path +
+                                  "; the disk may be full. An earlier file of that name is kept.",
+                              "File Error");
 }
 
 void CCorvaneDlg::compareDeviceLists() {
