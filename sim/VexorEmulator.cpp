@@ -61,12 +61,39 @@ bool VexorEmulator::start() {
     pending_.clear();
     pendingLines_.clear();
     headStarted_ = false;
+    cutRequested_ = false;
     probesIgnored_ = 0;
     loadSent_ = 0;
     open_ = false;
     running_ = true;
     thread_ = std::thread([this] { run(); });
     return true;
+}
+
+void VexorEmulator::unplugMidLine(const RvcFrame& frame) {
+    uint32_t id = packIdentifier(
+        frame.priority, frame.dgn | (static_cast<uint32_t>(frame.reserved) << 17), frame.sa);
+    char text[64];
+    int n = std::snprintf(text, sizeof text, "R%08X", static_cast<unsigned>(id));
+    for (size_t i = 0; i < heldBytes(frame); ++i) {
+        n += std::snprintf(text + n, sizeof text - static_cast<size_t>(n), "%02X", frame.data[i]);
+    }
+    n += std::snprintf(text + n, sizeof text - static_cast<size_t>(n), ",%u\r\n",
+                       static_cast<unsigned>(frame.timestamp));
+    cutLine_.assign(text, static_cast<size_t>(n) / 2);
+    cutRequested_.store(true, std::memory_order_release);
+    // The thread writes the half line and ends; then the terminal goes.
+    if (thread_.joinable()) thread_.join();
+    stop();
+}
+
+void VexorEmulator::writeCutLine() {
+    // Finish a line already begun, so that the tool sees exactly half of the cut one.
+    std::string text = headStarted_ && !pendingLines_.empty()
+                           ? pending_.substr(0, pendingLines_.front().end)
+                           : std::string();
+    text += cutLine_;
+    pty_.write(text, kWriteWaitMs);
 }
 
 void VexorEmulator::stop() {
@@ -98,6 +125,10 @@ void VexorEmulator::run() {
     SerialPortLineCutter cutter;
     uint8_t buffer[1024];
     while (running_.load(std::memory_order_relaxed)) {
+        if (cutRequested_.load(std::memory_order_acquire)) {
+            writeCutLine();
+            return;
+        }
         pty_.waitReadable(kPollMs);
         for (;;) {
             std::ptrdiff_t n = pty_.read(buffer);

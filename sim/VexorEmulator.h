@@ -57,6 +57,9 @@ class VexorEmulator {
     void setWrittenTap(FrameTap tap) { tap_ = std::move(tap); }
     // Ends the thread and closes the terminal: to the tool, the adapter is unplugged.
     void stop();
+    // Pulls the adapter out half way through a line: the first half of `frame`'s "R" line
+    // reaches the tool (behind a line already begun), then the terminal closes as stop() does.
+    void unplugMidLine(const RvcFrame& frame);
     // The path the tool opens.
     std::string path() const { return pty_.slavePath(); }
 
@@ -84,6 +87,7 @@ class VexorEmulator {
     void run();
     void handleLine(std::string_view line);
     void queueFrame(const RvcFrame& frame);
+    void writeCutLine();
     void queueLine(std::string_view text, const RvcFrame* frame);
     void flush();
     void reply(std::string_view text);
@@ -108,6 +112,8 @@ class VexorEmulator {
     std::string pending_;
     std::vector<PendingLine> pendingLines_;
     bool headStarted_ = false;
+    std::atomic<bool> cutRequested_{false};
+    std::string cutLine_;  // set before cutRequested_, read by the emulator thread after it
     int probesIgnored_ = 0;
     int64_t loadSent_ = 0;
     uint32_t loadCounter_ = 0;
