@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <set>
 
+#include "adapters/TrafficRecorder.h"
 #include "app/MenuRules.h"
 #include "script/ui/OpenScriptWindow.h"
 #include "script/ui/ScriptDlg.h"
@@ -99,6 +100,42 @@ TEST(DiskFullFault, SavingAScriptLog) {
     EXPECT_TRUE(readFile(log).starts_with("line 0 of the run\r\n")) << readFile(log);
     EXPECT_EQ(shown.shown().size(), 1u) << shown.all();
     delete window;
+    rig.expectStillAnswering(kVehicleRows);
+}
+
+TEST(DiskFullFault, RecordingTraffic) {
+    constexpr rlim_t kRecordingRoom = 4096;
+    FreshFolders folders;
+    ToolRig rig({.ownVexor = true, .busLoad = 1000});
+    ASSERT_TRUE(rig.framesFlowing(3000ms));
+    const std::string file = folders.scratch("bus.log");
+    CCorvaneDlg::Hooks hooks;
+    hooks.chooseRecordingFile = [&] { return std::optional<std::string>(file); };
+    rig.window().setHooks(hooks);
+    TrafficRecorder& recorder = rig.core().recorder();
+
+    {
+        FileSizeLimit full(kRecordingRoom);
+        ASSERT_TRUE(full.active());
+        rig.window().command(command::kRecordTraffic);
+        ASSERT_TRUE(recorder.recording());
+        // The disk fills while the frames keep coming, and the recording is stopped.
+        EXPECT_TRUE(rig.pumpUntil([&] { return recorder.frameCount() > 500; }, 3000ms));
+        rig.window().command(command::kRecordTraffic);
+    }
+    EXPECT_FALSE(recorder.recording());
+    EXPECT_EQ(rig.messages.count("could not be written completely"), 1u) << rig.messages.all();
+    EXPECT_LE(readFile(file).size(), size_t(kRecordingRoom));
+    EXPECT_TRUE(readFile(file).starts_with("(")) << "not a candump log";
+
+    // With room again a new recording is written whole.
+    rig.window().command(command::kRecordTraffic);
+    EXPECT_TRUE(rig.pumpUntil([&] { return recorder.frameCount() > 100; }, 3000ms));
+    rig.window().command(command::kRecordTraffic);
+    const std::string count = std::to_string(recorder.frameCount());
+    EXPECT_EQ(rig.messages.count("Recording stopped: " + count + " frames written."), 1u)
+        << rig.messages.all();
+    EXPECT_EQ(countOf(readFile(file), "\n"), recorder.frameCount());
     rig.expectStillAnswering(kVehicleRows);
 }
 
