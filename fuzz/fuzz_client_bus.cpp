@@ -21,6 +21,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -63,7 +64,13 @@ class Module {
     Module() {
         char pattern[] = "/tmp/corvane-fuzz-bus-XXXXXX";
         check(mkdtemp(pattern) != nullptr);
+        runtime() = pattern;
         setenv("CORVANE_RUNTIME_DIR", pattern, 1);
+        // The folder goes when the run ends; the reader's socket needs no path by then.
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(runtime(), ignored);
+        });
         slot_ = std::make_unique<MailslotServer>(*mailslotPath(kSlot));
         check(slot_->valid());
         reader_ = std::thread([this] { read(); });
@@ -90,6 +97,11 @@ class Module {
     }
 
   private:
+    static std::string& runtime() {
+        static std::string path;
+        return path;
+    }
+
     // Every message the tool writes must be one a module understands.
     void read() {
         std::vector<uint8_t> buffer(4096);

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <span>
 #include <string>
@@ -54,6 +55,9 @@ struct Tool {
             std::fclose(f);
         }
         catalogue = std::make_unique<ModuleCatalogue>(settings, folder);
+        // Scanned once: the commands report what the catalogue holds, not the disk.
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
         const std::string productId = "Acme*PX-2000*SN1*ID1*";
         table.update(*makeMessage(
             dgn::kProductId, 0x42,
