@@ -185,6 +185,12 @@ std::optional<uint16_t> ClientBus::nextFreeId_locked(const RVCClient* forFilterO
 }
 
 void ClientBus::registerClient(const std::string& slotName) {
+    // Only this thread adds clients, so the count cannot grow between here and the insertion.
+    if (const size_t registered = clientCount(); registered >= kMaxClients) {
+        DebugPrint("Client registration of %s refused: %zu modules are registered\r\n",
+                   slotName.c_str(), registered);
+        return;
+    }
     auto path = mailslotPath(slotName);
     MailslotWriter writer(path ? *path : std::string());
     if (!writer.valid()) {

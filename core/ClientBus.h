@@ -37,6 +37,9 @@ class TransmitPath;
 class ClientBus final : public ClientDelivery {
   public:
     static constexpr const char* kToolSlot = "RVCManager";
+    // Registered modules at most. Each holds a descriptor and a thread of the tool's, so a
+    // module that registers in a loop must not take them all from the rest of the program.
+    static constexpr size_t kMaxClients = 256;
 
     // Creates the tool's mailslot. When that fails the bus is invalid and polls do nothing.
     ClientBus(RVCManager& manager, TransmitPath& transmit);
