@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <cstring>
 #include <map>
 
+#include "core/ClientBus.h"
 #include "core/ClientRequest.h"
 #include "sdk/ModuleClient.h"
 #include "sdk/ModuleWire.h"
@@ -30,6 +32,8 @@ class HandModule {
     HandModule(const std::string& runtime, const std::string& name, std::string toolSlot)
         : name_(name), path_(runtime + "/mailslot/RVC/" + name), tool_(std::move(toolSlot)) {
         fd_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        const timeval wait{1, 0};  // a tool that stops reading fails the test, not hangs it
+        ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait);
         const sockaddr_un address = addressOf(path_);
         ::unlink(path_.c_str());
         if (::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
@@ -45,12 +49,15 @@ class HandModule {
                         reinterpret_cast<const sockaddr*>(&address),
                         sizeof address) == static_cast<ssize_t>(request.size());
     }
-    // Registers and waits for the token.
-    bool registerClient() {
+    std::vector<uint8_t> registration() const {
         std::vector<uint8_t> request{clientbus::kRegister};
         request.insert(request.end(), name_.begin(), name_.end());
         request.push_back(0);
-        if (fd_ < 0 || !send(request)) return false;
+        return request;
+    }
+    // Registers and waits for the token.
+    bool registerClient() {
+        if (fd_ < 0 || !send(registration())) return false;
         pollfd wait{fd_, POLLIN, 0};
         uint8_t reply[64];
         while (::poll(&wait, 1, 2000) > 0) {
@@ -221,6 +228,56 @@ TEST(ClientBusFault, AModuleFloodsTheMailslotWithTenThousandRequests) {
         ASSERT_EQ(received[i], i) << "out of order at " << i;
     }
     EXPECT_EQ(rig.core().clientBus().clientCount(), 2u);
+    rig.expectStillAnswering(kVehicleRows);
+}
+
+// A limit on open descriptors for this process, as many systems set it; restored when the
+// object goes.
+class DescriptorLimit {
+  public:
+    explicit DescriptorLimit(rlim_t count) {
+        getrlimit(RLIMIT_NOFILE, &previous_);
+        rlimit limit = previous_;
+        limit.rlim_cur = std::min(count, previous_.rlim_max);
+        active_ = setrlimit(RLIMIT_NOFILE, &limit) == 0;
+    }
+    ~DescriptorLimit() { setrlimit(RLIMIT_NOFILE, &previous_); }
+    bool active() const { return active_; }
+
+  private:
+    rlimit previous_{};
+    bool active_ = false;
+};
+
+TEST(ClientBusFault, AModuleRegistersTenThousandTimes) {
+    constexpr int kRegistrations = 10000;
+    FreshFolders folders;
+    ToolRig rig({.ownVexor = true, .busLoad = 1000});
+    ASSERT_TRUE(rig.framesFlowing(3000ms));
+    sdk::ModuleClient good;
+    ASSERT_TRUE(good.registerAs("Good"));
+    ASSERT_TRUE(good.addRawFilter(kLoadSource));
+
+    // Every registration would cost the tool a descriptor and a thread; with a common limit
+    // of 1024 descriptors the loop would leave it none for its own files and connections.
+    DescriptorLimit limit(1024);
+    ASSERT_TRUE(limit.active());
+    HandModule looping(folders.runtime(), "Looping", rig.core().clientBus().slotPath());
+    const std::vector<uint8_t> registration = looping.registration();
+    int handed = 0;
+    for (int i = 0; i < kRegistrations; ++i) handed += looping.send(registration);
+    EXPECT_EQ(handed, kRegistrations);
+    rig.pumpUntil([&] { return rig.core().clientBus().clientCount() >= ClientBus::kMaxClients; },
+                  3000ms);
+    rig.pump(200ms);
+    EXPECT_EQ(rig.core().clientBus().clientCount(), ClientBus::kMaxClients);
+
+    // The module registered before keeps its traffic, and the tool still opens what it needs:
+    // the debug port takes a new connection below.
+    size_t frames = 0;
+    for (const auto& event : collect(good, rig, 500ms))
+        frames += event.type == sdk::ModuleEvent::Type::Frame;
+    EXPECT_GT(frames, 200u);
     rig.expectStillAnswering(kVehicleRows);
 }
 
