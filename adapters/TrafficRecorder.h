@@ -52,6 +52,8 @@ class TrafficRecorder final : public ClientDelivery {
 
     // Frames written in the current (or last) recording.
     uint64_t frameCount() const { return frames_.load(std::memory_order_relaxed); }
+    // The file could not take everything (a full disk): the recording is incomplete.
+    bool writeFailed() const { return writer_.failed(); }
 
   private:
     TimeSource now_;

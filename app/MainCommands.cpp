@@ -259,7 +259,9 @@ bool MainCommands::recording() const {
 
 std::string MainCommands::windowTitle(const std::string& base) const {
     if (!recording()) return base;
-    return base + " - Recording: " + std::to_string(services_.recorder->frameCount()) + " frames";
+    // A full disk shows at once, not only when the recording is stopped.
+    return base + " - Recording: " + std::to_string(services_.recorder->frameCount()) + " frames" +
+           (services_.recorder->writeFailed() ? " (not all written)" : "");
 }
 
 void MainCommands::reportNotAvailable(int id) {

@@ -42,6 +42,8 @@ class BufferedFileWriter {
     bool close();
 
     bool isOpen() const { return open_.load(std::memory_order_acquire); }
+    // A write to the current (or last) file has failed: what follows is not all in it.
+    bool failed() const { return failed_.load(std::memory_order_relaxed); }
     // Bytes that reached the file.
     uint64_t bytesWritten() const { return written_.load(std::memory_order_relaxed); }
 

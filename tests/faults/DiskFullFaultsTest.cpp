@@ -121,6 +121,11 @@ TEST(DiskFullFault, RecordingTraffic) {
         ASSERT_TRUE(recorder.recording());
         // The disk fills while the frames keep coming, and the recording is stopped.
         EXPECT_TRUE(rig.pumpUntil([&] { return recorder.frameCount() > 500; }, 3000ms));
+        // The title says so while the recording still runs.
+        EXPECT_TRUE(rig.pumpUntil(
+            [&] { return rig.window().windowTitle().endsWith(" frames (not all written)"); },
+            3000ms))
+            << rig.window().windowTitle().toStdString();
         rig.window().command(command::kRecordTraffic);
     }
     EXPECT_FALSE(recorder.recording());
