@@ -17,6 +17,7 @@ bool GrepSearch(const std::optional<std::regex>& compiled, const std::string& te
 //   ("^Tin", "Tindrel")  -> true     ("rel", "Tindrel") -> true
 //   ("Tin+", "Tindrel")  -> false (the plus sign is an ordinary character in grep)
 //   ("[", "any")         -> false (invalid)
+//   ("a\\{256\\}", ...)    -> false (a repeat count over 255 is refused as invalid)
 bool GrepSearch(const std::string& pattern, const std::string& text);
 
 }  // namespace corvane

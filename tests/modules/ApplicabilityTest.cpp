@@ -34,16 +34,32 @@ TEST(GrepSearchTest, Table) {
         std::string text;
         bool match;
     } cases[] = {
-        {"^Tin", make, true},       {"rel", make, true},
+        {"^Tin", make, true},
+        {"rel", make, true},
         {"Tin+", make, false},  // "+" is an ordinary character
-        {"Tin+", "Tin+", true},     {"^Inc", make, false},
-        {"Inc\\.$", make, true},    {"T.n", make, true},
-        {"Tx*in", make, true},      {"\\(Tin\\)\\{1\\}", make, true},
-        {"[Tt]indrel", make, true}, {"a|b", "a", false},   // "|" is ordinary too
-        {"a|b", "xa|by", true},     {"tin", make, false},  // case-sensitive
-        {"Not", "Not Found", true}, {"[", make, false},    // invalid: no match, no exception
-        {"\\(", make, false},       {"a\\{2,1\\}", "aa", false},
+        {"Tin+", "Tin+", true},
+        {"^Inc", make, false},
+        {"Inc\\.$", make, true},
+        {"T.n", make, true},
+        {"Tx*in", make, true},
+        {"\\(Tin\\)\\{1\\}", make, true},
+        {"[Tt]indrel", make, true},
+        {"a|b", "a", false},  // "|" is ordinary too
+        {"a|b", "xa|by", true},
+        {"tin", make, false},  // case-sensitive
+        {"Not", "Not Found", true},
+        {"[", make, false},  // invalid: no match, no exception
+        {"\\(", make, false},
+        {"a\\{2,1\\}", "aa", false},
         {"", make, true},
+        // Repeat counts: up to 255 as POSIX promises; larger ones, which the library would
+        // overflow on, are invalid.
+        {"^T\\{1,255\\}", make, true},
+        {"i\\{255\\}", std::string(255, 'i'), true},
+        {"i\\{256\\}", make, false},
+        {"^-9]\\{555555555555555555555555555555555\\}", "-9]", false},
+        {"T\\{1,99999999999999999999\\}", make, false},
+        {"\\\\{9999}", "\\{9999}", true},  // an escaped backslash, then ordinary text
     };
     for (const auto& c : cases) {
         EXPECT_EQ(GrepSearch(c.pattern, c.text), c.match) << c.pattern << " / " << c.text;
