@@ -35,6 +35,7 @@
 #include "core/DeviceTable.h"
 #include "core/RVCManager.h"
 #include "core/TransmitPath.h"
+#include "fuzz/FuzzNetwork.h"
 #include "fuzz/FuzzSupport.h"
 #include "platform/MailslotServer.h"
 #include "platform/MailslotWriter.h"
@@ -147,14 +148,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static fuzz::DiscardingSink sink;
     SetDebugSink(&sink);
     Module& m = module();
-    MemorySettingsStore settings;
-    fuzz::StepClock clock;
-    DeviceTable devices(clock);
-    RVCManager manager(settings, devices);
-    TransmitPath transmit(manager);
-    fuzz::CountingAdapter adapter;
-    fuzz::AdapterEcho echo(adapter);
-    transmit.setSender(&adapter);
+    fuzz::FuzzNetwork net;
+    RVCManager& manager = net.manager;
+    TransmitPath& transmit = net.transmit;
+    fuzz::AdapterEcho echo(net.adapter);
     {
         ClientBus bus(manager, transmit);
         check(bus.valid());
@@ -192,7 +189,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (registers) {
                 if (auto registered = m.awaitRegistration(before + 1)) token = *registered;
             }
-            clock.ms += 50;
+            net.clock.ms += 50;
         }
         (void)bus.report();
         (void)manager.slots();

@@ -13,6 +13,7 @@
 #include "core/RVCManager.h"
 #include "core/TransmitPath.h"
 #include "core/TransportStage.h"
+#include "fuzz/FuzzNetwork.h"
 #include "fuzz/FuzzSupport.h"
 #include "platform/MemorySettingsStore.h"
 
@@ -40,16 +41,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(f.kind == RvcFrame::kKind && f.priority == 7 && f.reserved == 0);
     check(f.length >= 1 && f.length <= 8 && f.timestamp == kTimestamp);
 
-    MemorySettingsStore settings;
-    fuzz::StepClock clock;
-    DeviceTable devices(clock);
-    RVCManager manager(settings, devices);
-    TransmitPath transmit(manager);
-    fuzz::CountingAdapter adapter;
-    transmit.setSender(&adapter);
-    LongMessages longMessages(manager, transmit);
-    TransportStage stage(longMessages, transmit);
-    manager.setTransportStage(&stage);
+    fuzz::FuzzNetwork net;
+    RVCManager& manager = net.manager;
+    manager.setTransportStage(&net.stage);
     manager.intake(f);
     manager.statisticsStep();
     check(manager.networkStats().last == 1);

@@ -25,6 +25,7 @@
 #include "core/RvcFrame.h"
 #include "core/TransmitPath.h"
 #include "core/TransportStage.h"
+#include "fuzz/FuzzNetwork.h"
 #include "fuzz/FuzzSupport.h"
 #include "platform/MemorySettingsStore.h"
 
@@ -72,18 +73,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
     const uint8_t flags = data[0];
 
-    MemorySettingsStore settings;
-    fuzz::StepClock clock;
-    DeviceTable devices(clock);
-    RVCManager manager(settings, devices);
-    TransmitPath transmit(manager);
-    fuzz::CountingAdapter adapter;
-    adapter.echo = (flags & 4) ? 1 : 0;
-    transmit.setSender(&adapter);
-    LongMessages longMessages(manager, transmit);
-    TransportStage stage(longMessages, transmit);
+    fuzz::FuzzNetwork net;
+    RVCManager& manager = net.manager;
+    net.adapter.echo = (flags & 4) ? 1 : 0;
     CheckingClients clients;
-    manager.setTransportStage(&stage);
+    manager.setTransportStage(&net.stage);
     manager.setClientDelivery(&clients);
     manager.muteMode().store(flags & 3);
     if (flags & 8) manager.divertIntake();
@@ -100,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(clients.raw + static_cast<size_t>(manager.overruns()) >= frames);
 
     for (size_t i = 0; i < LongMessages::kSlots; ++i) {
-        const auto slot = longMessages.slot(i);
+        const auto slot = net.longMessages.slot(i);
         check(slot.length <= kMaxMessageData && slot.received >= 0);
         check(!slot.active || slot.received < std::max(slot.expected, 1));
     }
