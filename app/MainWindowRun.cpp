@@ -6,13 +6,10 @@
 #include <cstdio>
 
 #include "app/CCorvaneDlg.h"
-#include "app/CatalogueModuleSource.h"
 #include "app/DeviceListBox.h"
 #include "app/KestrixLinkDlg.h"
-#include "app/QtModuleDialogs.h"
-#include "app/QtModuleHost.h"
+#include "app/MainWindowParts.h"
 #include "app/QtNotifier.h"
-#include "modules/ModuleLauncher.h"
 #include "sim/SimulatedVehicle.h"
 
 namespace corvane {
@@ -95,30 +92,10 @@ int runMainWindow(ApplicationCore& core, const MainWindowOptions& options) {
             std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
         });
     }
-    // The module commands' dialogs and windows; they outlive the window that uses them.
-    QtModuleDialogs moduleDialogs;
-    const std::function<std::string()> moduleFolder = [&core] {
-        return core.catalogue().moduleFolder();
-    };
-    QtModuleHost moduleHost(moduleDialogs, core.deviceTable(), ScriptServicesOf(core),
-                            moduleFolder);
-    ModuleLauncher launcher(core.shell(), core.appKiller(), moduleHost, moduleDialogs,
-                            core.transmitPath(), moduleFolder);
-    CatalogueModuleSource modules(core.catalogue(), launcher, core.deviceTable());
-    MainWindowServices services =
-        MainWindowServicesOf(core, QCoreApplication::applicationDirPath().toStdString());
-    services.modules = &modules;
-    services.moduleDialogs = &moduleDialogs;
-    services.launcher = &launcher;
-    services.scripts = &moduleHost.scriptServices();
-    services.shell = &core.shell();
-    services.killer = &core.appKiller();
-    services.moduleHost = &moduleHost;
-    services.moduleFolder = moduleFolder;
-    CCorvaneDlg window(services, notifier);
+    MainWindowParts parts(core, QCoreApplication::applicationDirPath().toStdString());
+    CCorvaneDlg window(parts.services(), notifier);
     notifier.setParent(&window);
-    moduleDialogs.setParent(&window);
-    moduleHost.setParent(&window);
+    parts.setParent(&window);
     // Messages of the application-wide objects show as message boxes while the window is up,
     // and the cloud login asks with its dialog (unless a demo relay answers for the user).
     core.notifier().route(&notifier);

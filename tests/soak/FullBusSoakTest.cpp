@@ -23,6 +23,7 @@
 #include "app/CCorvaneDlg.h"
 #include "app/CatalogueModuleSource.h"
 #include "app/DeviceListBox.h"
+#include "app/MainWindowParts.h"
 #include "app/MainWindowRun.h"
 #include "app/MenuRules.h"
 #include "app/NetworkStatusDlg.h"
@@ -408,27 +409,9 @@ TEST(FullBusSoak, EveryClientGetsItsTrafficAndMemoryStaysFlat) {
     QtNotifier notifier;
     notifier.setShower(
         [&](const std::string& text, const std::string&) { messageBoxes.push_back(text); });
-    QtModuleDialogs moduleDialogs;
-    const std::function<std::string()> moduleFolder = [&core] {
-        return core.catalogue().moduleFolder();
-    };
-    QtModuleHost moduleHost(moduleDialogs, core.deviceTable(), ScriptServicesOf(core),
-                            moduleFolder);
-    ModuleLauncher launcher(core.shell(), core.appKiller(), moduleHost, moduleDialogs,
-                            core.transmitPath(), moduleFolder);
-    CatalogueModuleSource moduleSource(core.catalogue(), launcher, core.deviceTable());
-    MainWindowServices services = MainWindowServicesOf(core, modules.path().toStdString());
-    services.modules = &moduleSource;
-    services.moduleDialogs = &moduleDialogs;
-    services.launcher = &launcher;
-    services.scripts = &moduleHost.scriptServices();
-    services.shell = &core.shell();
-    services.killer = &core.appKiller();
-    services.moduleHost = &moduleHost;
-    services.moduleFolder = moduleFolder;
-    CCorvaneDlg window(services, notifier);
-    moduleDialogs.setParent(&window);
-    moduleHost.setParent(&window);
+    MainWindowParts parts(core, modules.path().toStdString());
+    CCorvaneDlg window(parts.services(), notifier);
+    parts.setParent(&window);
     window.show();
     window.command(command::kNetworkMonitor);
     ASSERT_NE(NetworkStatusDlg::instance(), nullptr);
@@ -444,7 +427,7 @@ TEST(FullBusSoak, EveryClientGetsItsTrafficAndMemoryStaysFlat) {
         std::ofstream out(scriptPath);
         out << script;
     }
-    moduleHost.openScriptWindow(scriptPath, "", kGlobalAddress);
+    parts.moduleHost().openScriptWindow(scriptPath, "", kGlobalAddress);
     ScriptDlg* scriptWindow = ScriptDlg::Current();
     ASSERT_NE(scriptWindow, nullptr);
     const size_t variables = datums.size() + 1;  // and the counter
