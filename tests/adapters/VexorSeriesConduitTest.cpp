@@ -380,11 +380,17 @@ TEST(VexorSeriesConduitConcurrency, LongAndBrokenLinesFromAnAdapter) {
 }
 
 // Full bus load for a while: every frame the emulator wrote reaches the manager. The suite
-// runs it for 10 s; CORVANE_SOAK_SECONDS=N runs it for N seconds instead.
+// runs it for 10 s; CORVANE_SOAK_SECONDS=N runs it for N seconds instead. The emulator writes
+// only as fast as its thread is run and the line is read, so the rate reached also judges the
+// machine: a chosen run is held to a full bus, the suite's short one (on a shared, loaded
+// machine) to a heavy load.
 TEST(VexorSoak, FullBusLoadLosesNothing) {
     int seconds = 10;
-    if (const char* env = std::getenv("CORVANE_SOAK_SECONDS"))
+    int rateFloor = 2000;
+    if (const char* env = std::getenv("CORVANE_SOAK_SECONDS")) {
         seconds = std::max(1, std::atoi(env));
+        rateFloor = 3900;
+    }
     VexorEmulator::Options options;
     options.loadFramesPerSecond = 4000;
     VexorRig rig(options);
@@ -396,8 +402,8 @@ TEST(VexorSoak, FullBusLoadLosesNothing) {
     })) << framesTaken(rig.manager)
         << " taken, " << rig.emulator.framesWritten() << " written";
     EXPECT_EQ(rig.emulator.framesDropped(), 0u);
-    EXPECT_GE(rig.emulator.framesWritten(), static_cast<uint64_t>(seconds) * 3900);
-    EXPECT_GE(rig.manager.addressStats(0x80).count, seconds * 3900);
+    EXPECT_GE(rig.emulator.framesWritten(), static_cast<uint64_t>(seconds) * rateFloor);
+    EXPECT_GE(rig.manager.addressStats(0x80).count, seconds * rateFloor);
     EXPECT_EQ(rig.manager.overruns(), 0);
 }
 

@@ -527,10 +527,10 @@ TEST(FullBusSoak, EveryClientGetsItsTrafficAndMemoryStaysFlat) {
 
     // The load was what a full bus carries, and the tool kept up with it. The emulator writes
     // only as fast as its thread is run and the tool reads the line, so the rate also judges
-    // the machine: the long soak holds it to a full bus, the short run in the suite (on a
-    // shared, loaded machine) only to a heavy load. Nothing written may be lost either way.
+    // the machine: a chosen run (`make soak`) is held to a full bus, the short run in the suite
+    // (on a shared, loaded machine) only to a heavy load. Nothing written may be lost either way.
     const uint64_t rateFloor =
-        seconds >= 600 ? kLoadFramesPerSecond - 100 : kLoadFramesPerSecond / 2;
+        std::getenv("CORVANE_SOAK_SECONDS") ? kLoadFramesPerSecond - 100 : kLoadFramesPerSecond / 2;
     EXPECT_GE(sent, static_cast<uint64_t>(seconds) * rateFloor);
     EXPECT_EQ(taken, static_cast<int64_t>(sent));
     EXPECT_EQ(core.manager().overruns(), 0);
