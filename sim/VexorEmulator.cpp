@@ -4,6 +4,7 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <string>
 
 #include "core/CanIdentifier.h"
 #include "platform/SerialPortLineCutter.h"
@@ -46,6 +47,20 @@ std::optional<RvcFrame> parseTransmit(std::string_view line) {
     return makeFrame(unpackIdentifier(id), 0, static_cast<uint16_t>(length), data);
 }
 
+// The line the adapter sends for a received frame: "R" + identifier + data + ",time\r\n".
+std::string receivedLine(const RvcFrame& f) {
+    const uint32_t id =
+        packIdentifier(f.priority, f.dgn | (static_cast<uint32_t>(f.reserved) << 17), f.sa);
+    char text[64];
+    int n = std::snprintf(text, sizeof text, "R%08X", static_cast<unsigned>(id));
+    for (size_t i = 0; i < heldBytes(f); ++i) {
+        n += std::snprintf(text + n, sizeof text - static_cast<size_t>(n), "%02X", f.data[i]);
+    }
+    n += std::snprintf(text + n, sizeof text - static_cast<size_t>(n), ",%u\r\n",
+                       static_cast<unsigned>(f.timestamp));
+    return std::string(text, static_cast<size_t>(n));
+}
+
 }  // namespace
 
 VexorEmulator::VexorEmulator(SimulatedVehicle& vehicle) : VexorEmulator(vehicle, Options{}) {}
@@ -71,16 +86,8 @@ bool VexorEmulator::start() {
 }
 
 void VexorEmulator::unplugMidLine(const RvcFrame& frame) {
-    uint32_t id = packIdentifier(
-        frame.priority, frame.dgn | (static_cast<uint32_t>(frame.reserved) << 17), frame.sa);
-    char text[64];
-    int n = std::snprintf(text, sizeof text, "R%08X", static_cast<unsigned>(id));
-    for (size_t i = 0; i < heldBytes(frame); ++i) {
-        n += std::snprintf(text + n, sizeof text - static_cast<size_t>(n), "%02X", frame.data[i]);
-    }
-    n += std::snprintf(text + n, sizeof text - static_cast<size_t>(n), ",%u\r\n",
-                       static_cast<unsigned>(frame.timestamp));
-    cutLine_.assign(text, static_cast<size_t>(n) / 2);
+    const std::string line = receivedLine(frame);
+    cutLine_ = line.substr(0, line.size() / 2);
     cutRequested_.store(true, std::memory_order_release);
     // The thread writes the half line and ends; then the terminal goes.
     if (thread_.joinable()) thread_.join();
@@ -215,20 +222,12 @@ void VexorEmulator::queueFrame(const RvcFrame& f) {
     if (!open_.load(std::memory_order_relaxed) || !busActive_.load(std::memory_order_relaxed)) {
         return;
     }
-    uint32_t id =
-        packIdentifier(f.priority, f.dgn | (static_cast<uint32_t>(f.reserved) << 17), f.sa);
-    char text[64];
-    int n = std::snprintf(text, sizeof text, "R%08X", static_cast<unsigned>(id));
-    for (size_t i = 0; i < heldBytes(f); ++i) {
-        n += std::snprintf(text + n, sizeof text - static_cast<size_t>(n), "%02X", f.data[i]);
-    }
-    n += std::snprintf(text + n, sizeof text - static_cast<size_t>(n), ",%u\r\n",
-                       static_cast<unsigned>(f.timestamp));
-    if (pending_.size() + static_cast<size_t>(n) > kPendingLimit) {
+    const std::string line = receivedLine(f);
+    if (pending_.size() + line.size() > kPendingLimit) {
         framesDropped_.fetch_add(1, std::memory_order_relaxed);
         return;
     }
-    queueLine(std::string_view(text, static_cast<size_t>(n)), &f);
+    queueLine(line, &f);
 }
 
 void VexorEmulator::queueLine(std::string_view text, const RvcFrame* frame) {
