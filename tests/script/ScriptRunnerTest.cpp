@@ -34,16 +34,18 @@ RunResult RunTool(const std::string& arguments) {
     return result;
 }
 
+// What the example water heater check prints when the heater answers.
+const std::vector<std::string> kWaterHeaterCheckOutput = {
+    "Water heater check",
+    "Found ACME Heater 5 at 101",
+    "Status received",
+    "Water heater check complete",
+};
+
 TEST(ScriptRunner, ExampleScriptRunsAgainstTheSimulatedVehicle) {
     const RunResult run = RunTool(std::string(CORVANE_EXAMPLE_SCRIPTS) +
                                   "/water-heater-check.scr --demo --max-seconds 30");
-    const std::vector<std::string> expected = {
-        "Water heater check",
-        "Found ACME Heater 5 at 101",
-        "Status received",
-        "Water heater check complete",
-    };
-    EXPECT_EQ(run.lines, expected);
+    EXPECT_EQ(run.lines, kWaterHeaterCheckOutput);
     EXPECT_EQ(run.exitStatus, 0);
 }
 
@@ -54,13 +56,7 @@ TEST(ScriptRunner, ExampleScriptRunsAgainstTheRecordedVehicle) {
     const RunResult run =
         RunTool(std::string(CORVANE_EXAMPLE_SCRIPTS) + "/water-heater-check.scr --replay " +
                 CORVANE_EXAMPLE_LOGS + "/demo-vehicle.log --replay-speed 2 --max-seconds 40");
-    const std::vector<std::string> expected = {
-        "Water heater check",
-        "Found ACME Heater 5 at 101",
-        "Status received",
-        "Water heater check complete",
-    };
-    EXPECT_EQ(run.lines, expected);
+    EXPECT_EQ(run.lines, kWaterHeaterCheckOutput);
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(RunTool("x.scr --replay /nonexistent/log.log").exitStatus, 3);
     EXPECT_EQ(RunTool("x.scr --replay-speed fast").exitStatus, 64);
