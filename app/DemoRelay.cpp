@@ -46,13 +46,6 @@ void DemoRelay::stop() {
     if (relay_) relay_->stop();
 }
 
-bool DemoRelay::ask(KestrixLinkDetails& details) {
-    details.userName = "technician";
-    details.password = "service";
-    details.linkId = "DEMO-RV";
-    details.otcText = "1234";
-    details.linkIdType = KestrixLinkDetails::kByRvId;
-    return true;
-}
+bool DemoRelay::ask(KestrixLinkDetails& details) { return technician_.ask(details); }
 
 }  // namespace corvane

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "adapters/KestrixLinkDialog.h"
+#include "app/DemoTechnician.h"
 #include "platform/SettingsStore.h"
 #include "sim/relay/RelayServer.h"
 
@@ -21,6 +22,7 @@ class DemoRelay final : public KestrixLinkDialog {
 
   private:
     std::unique_ptr<sim::RelayServer> relay_;
+    DemoTechnician technician_;
 };
 
 }  // namespace corvane

@@ -5,6 +5,7 @@
 #include "adapters/CloudConduit.h"
 #include "adapters/TarvikConduit.h"
 #include "adapters/VexorSeriesConduit.h"
+#include "app/DemoTechnician.h"
 #include "app/MenuRules.h"
 #include "core/CanIdentifier.h"
 #include "sdk/ModuleClient.h"
@@ -133,7 +134,7 @@ TEST(CloudRelayFault, StreamClosedLoginsRefusedAndConnectionsRefused) {
     FreshFolders folders;
     MemorySettingsStore settings;
     settings.writeInteger("Corvane", "TarvikAutoStart", 0);  // no serial adapter is looked for
-    TechnicianLogin technician;
+    DemoTechnician technician;
     ToolRig rig({.settings = &settings});
     rig.core().loginDialog().route(&technician);
     auto& cloud = dynamic_cast<CloudConduit&>(rig.core().cloudConduit());

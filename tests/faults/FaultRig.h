@@ -250,19 +250,6 @@ class Unchangeable {
     bool active_ = false;
 };
 
-// Answers the cloud login as the technician would.
-class TechnicianLogin final : public KestrixLinkDialog {
-  public:
-    bool ask(KestrixLinkDetails& details) override {
-        details.userName = "technician";
-        details.password = "service";
-        details.linkId = "DEMO-RV";
-        details.otcText = "1234";
-        details.linkIdType = KestrixLinkDetails::kByRvId;
-        return true;
-    }
-};
-
 // The running tool as start-up builds it - the application-wide objects, the main window with
 // the module services - and its debug port on a free port. The window runs on the offscreen
 // platform; messages for the user are recorded instead of shown.
