@@ -4,6 +4,7 @@
 #include <set>
 
 #include "adapters/TrafficRecorder.h"
+#include "app/MainWindowRun.h"
 #include "app/MenuRules.h"
 #include "script/ui/OpenScriptWindow.h"
 #include "script/ui/ScriptDlg.h"

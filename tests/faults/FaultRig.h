@@ -31,13 +31,9 @@
 
 #include "app/ApplicationCore.h"
 #include "app/CCorvaneDlg.h"
-#include "app/CatalogueModuleSource.h"
 #include "app/DeviceListBox.h"
-#include "app/MainWindowRun.h"
-#include "app/QtModuleDialogs.h"
-#include "app/QtModuleHost.h"
+#include "app/MainWindowParts.h"
 #include "app/QtNotifier.h"
-#include "modules/ModuleLauncher.h"
 #include "platform/Clock.h"
 #include "platform/MemorySettingsStore.h"
 #include "platform/TcpStream.h"
@@ -286,35 +282,15 @@ class ToolRig {
             messages.add(text, title);
         });
         core_->notifier().route(&notifier_);
-        const std::function<std::string()> moduleFolder = [this] {
-            return core_->catalogue().moduleFolder();
-        };
-        moduleHost_ = std::make_unique<QtModuleHost>(moduleDialogs_, core_->deviceTable(),
-                                                     ScriptServicesOf(*core_), moduleFolder);
-        launcher_ =
-            std::make_unique<ModuleLauncher>(core_->shell(), core_->appKiller(), *moduleHost_,
-                                             moduleDialogs_, core_->transmitPath(), moduleFolder);
-        modules_ = std::make_unique<CatalogueModuleSource>(core_->catalogue(), *launcher_,
-                                                           core_->deviceTable());
-        MainWindowServices services = MainWindowServicesOf(*core_, folder_.path().toStdString());
-        services.modules = modules_.get();
-        services.moduleDialogs = &moduleDialogs_;
-        services.launcher = launcher_.get();
-        services.scripts = &moduleHost_->scriptServices();
-        services.shell = &core_->shell();
-        services.killer = &core_->appKiller();
-        services.moduleHost = moduleHost_.get();
-        services.moduleFolder = moduleFolder;
-        window_ = std::make_unique<CCorvaneDlg>(services, notifier_);
+        parts_ = std::make_unique<MainWindowParts>(*core_, folder_.path().toStdString());
+        window_ = std::make_unique<CCorvaneDlg>(parts_->services(), notifier_);
         window_->show();
     }
 
     ~ToolRig() {
         core_->notifier().route(nullptr);
         window_.reset();
-        modules_.reset();
-        launcher_.reset();
-        moduleHost_.reset();
+        parts_.reset();
         core_.reset();
         vexor_.reset();
     }
@@ -386,10 +362,7 @@ class ToolRig {
     std::unique_ptr<sim::VexorEmulator> vexor_;
     std::unique_ptr<ApplicationCore> core_;
     QtNotifier notifier_;
-    QtModuleDialogs moduleDialogs_;
-    std::unique_ptr<QtModuleHost> moduleHost_;
-    std::unique_ptr<ModuleLauncher> launcher_;
-    std::unique_ptr<CatalogueModuleSource> modules_;
+    std::unique_ptr<MainWindowParts> parts_;
     std::unique_ptr<CCorvaneDlg> window_;
 };
 
