@@ -118,17 +118,6 @@ uint32_t counterOf(const sdk::ModuleEvent& frame) {
     return value;
 }
 
-std::string askReport(uint16_t port, const std::string& command, ToolRig& rig) {
-    auto answer = std::async(std::launch::async, [port, command] {
-        DebugClient client(port);
-        client.send(command + "\r\n?\r\n");
-        client.readUntil("Available Commands", 3000ms);
-        return client.received;
-    });
-    rig.pumpUntil([&] { return answer.wait_for(0s) == std::future_status::ready; }, 4000ms);
-    return answer.get();
-}
-
 TEST(ClientBusFault, ModulesThatDieOrHangWhileTrafficIsDispatchedToThem) {
     FreshFolders folders;
     ToolRig rig({.ownVexor = true, .busLoad = 1000});
@@ -168,7 +157,7 @@ TEST(ClientBusFault, ModulesThatDieOrHangWhileTrafficIsDispatchedToThem) {
     // Both stay registered until they unregister, as the client bus does for a module that
     // closed its mailslot.
     EXPECT_EQ(rig.core().clientBus().clientCount(), 3u);
-    const std::string slots = askReport(rig.debugPort(), "slots", rig);
+    const std::string slots = rig.askDebugPort("slots", 3000ms);
     EXPECT_NE(slots.find("Slot: Dead"), std::string::npos) << slots;
     EXPECT_NE(slots.find("Slot: Stuck"), std::string::npos) << slots;
     rig.expectStillAnswering(kVehicleRows);

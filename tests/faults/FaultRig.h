@@ -328,6 +328,20 @@ class ToolRig {
     }
     int rows() const { return window_->deviceList().count(); }
 
+    // Sends `command` to the debug port on a new connection, the window's events running
+    // meanwhile, and returns what came back until the help that "?" asks for behind it; what
+    // had come by `limit` when the help did not.
+    std::string askDebugPort(const std::string& command, std::chrono::milliseconds limit) {
+        auto answer = std::async(std::launch::async, [port = debugPort(), command, limit] {
+            DebugClient client(port);
+            client.send(command + "\r\n?\r\n");
+            client.readUntil("Available Commands", limit);
+            return client.received;
+        });
+        pumpUntil([&] { return answer.wait_for(0s) == std::future_status::ready; }, limit + 1000ms);
+        return answer.get();
+    }
+
     // What every fault test ends with: the window answers (a queued call runs within a
     // second, its timer ticks, and its device list comes to show at least `minDevices` rows)
     // and the debug port answers "devs" with at least `minDevices` devices.

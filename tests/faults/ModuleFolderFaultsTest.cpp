@@ -14,17 +14,6 @@ namespace fs = std::filesystem;
 
 constexpr size_t kVehicleRows = 5;
 
-std::string askReport(uint16_t port, const std::string& command, ToolRig& rig) {
-    auto answer = std::async(std::launch::async, [port, command] {
-        DebugClient client(port);
-        client.send(command + "\r\n?\r\n");
-        client.readUntil("Available Commands", 5000ms);
-        return client.received;
-    });
-    rig.pumpUntil([&] { return answer.wait_for(0s) == std::future_status::ready; }, 6000ms);
-    return answer.get();
-}
-
 TEST(ModuleFolderFault, FiveThousandDefinitionsAndFolderLinksThatLoop) {
     constexpr int kDefinitions = 5000;
     constexpr int kFitEverything = 50;  // every 100th definition fits every device
@@ -79,7 +68,7 @@ TEST(ModuleFolderFault, FiveThousandDefinitionsAndFolderLinksThatLoop) {
     EXPECT_LT(took.elapsed(), 10000);
     EXPECT_EQ(rig.core().catalogue().modules().size(), size_t(kDefinitions + kInSubfolder));
 
-    const std::string report = askReport(rig.debugPort(), "mods", rig);
+    const std::string report = rig.askDebugPort("mods", 5000ms);
     EXPECT_NE(report.find("Module Report     Folder=" + base), std::string::npos);
     EXPECT_NE(report.find("Module 4999"), std::string::npos) << "the report was cut short";
     rig.expectStillAnswering(kVehicleRows);
