@@ -62,26 +62,31 @@ std::string describe(uint32_t id, size_t length, const uint8_t* data) {
     return out + "\n";
 }
 
+// The samples recorded to `path` on "can0" as the tool records traffic, each at its time.
+bool recordSamples(const std::string& path) {
+    int64_t at = 0;
+    TrafficRecorder recorder([&at] { return at; });
+    if (!recorder.start(path, "can0")) return false;
+    for (const auto& s : samples()) {
+        at = s.micros;
+        recorder.record(
+            makeFrame(unpackIdentifier(s.id), 0, static_cast<uint16_t>(s.data.size()), s.data));
+    }
+    return recorder.stop();
+}
+
 TEST(CandumpInterop, OurLogsReadBackWithPythonCan) {
     if (!pythonCanPresent()) GTEST_SKIP() << "python3-can is not installed";
     TempFolder folder;
     const std::string path = folder.file("ours.log");
+    ASSERT_TRUE(recordSamples(path));
     std::string expected;
-    {
-        int64_t at = 0;
-        TrafficRecorder recorder([&at] { return at; });
-        ASSERT_TRUE(recorder.start(path, "can0"));
-        for (const auto& s : samples()) {
-            at = s.micros;
-            const auto id = unpackIdentifier(s.id);
-            recorder.record(makeFrame(id, 0, static_cast<uint16_t>(s.data.size()), s.data));
-            char stamp[32];
-            std::snprintf(stamp, sizeof stamp, "%lld.%06lld ",
-                          static_cast<long long>(s.micros / 1'000'000),
-                          static_cast<long long>(s.micros % 1'000'000));
-            expected += stamp + describe(s.id, s.data.size(), s.data.data());
-        }
-        ASSERT_TRUE(recorder.stop());
+    for (const auto& s : samples()) {
+        char stamp[32];
+        std::snprintf(stamp, sizeof stamp, "%lld.%06lld ",
+                      static_cast<long long>(s.micros / 1'000'000),
+                      static_cast<long long>(s.micros % 1'000'000));
+        expected += stamp + describe(s.id, s.data.size(), s.data.data());
     }
     const std::string script =
         "import can\n"
@@ -164,19 +169,11 @@ TEST(CandumpInterop, OurLogsGoThroughCanUtilsAndBack) {
     if (!canUtilsPresent()) GTEST_SKIP() << "can-utils is not installed";
     TempFolder folder;
     const std::string ours = folder.file("ours.log");
+    ASSERT_TRUE(recordSamples(ours));
     std::string expected;
-    {
-        int64_t at = 0;
-        TrafficRecorder recorder([&at] { return at; });
-        ASSERT_TRUE(recorder.start(ours, "can0"));
-        for (const auto& s : samples()) {
-            at = s.micros;
-            recorder.record(
-                makeFrame(unpackIdentifier(s.id), 0, static_cast<uint16_t>(s.data.size()), s.data));
-            expected += std::to_string(s.micros - samples().front().micros) + " " +
-                        describe(s.id, s.data.size(), s.data.data());
-        }
-        ASSERT_TRUE(recorder.stop());
+    for (const auto& s : samples()) {
+        expected += std::to_string(s.micros - samples().front().micros) + " " +
+                    describe(s.id, s.data.size(), s.data.data());
     }
     const std::string asc = folder.file("ours.asc");
     const std::string back = folder.file("back.log");
