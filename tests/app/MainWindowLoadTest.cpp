@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -14,6 +13,7 @@
 #include "app/QtNotifier.h"
 #include "platform/MemorySettingsStore.h"
 #include "tests/app/MainWindowHarness.h"
+#include "tests/app/StallProbe.h"
 
 namespace corvane {
 namespace {
@@ -38,27 +38,15 @@ TEST(MainWindowLoad, StaysResponsiveAtFullBusLoad) {
     CCorvaneDlg window(MainWindowServicesOf(core, runtime.path().toStdString()), notifier);
     window.show();
 
-    // A 10 ms timer on the user-interface thread: its longest gap is how long the window
-    // could not answer.
-    QElapsedTimer since;
-    qint64 longestGap = 0;
-    qint64 last = 0;
-    QTimer probe;
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        const qint64 now = since.elapsed();
-        if (last > 0) longestGap = std::max(longestGap, now - last);
-        last = now;
-    });
-    since.start();
-    probe.start(10);
+    test::StallProbe probe;
     QEventLoop loop;
     QTimer::singleShot(4000, &loop, &QEventLoop::quit);
     loop.exec();
 
     std::printf("longest gap %lld ms, %d frames taken in, %d rows\n",
-                static_cast<long long>(longestGap), core.manager().networkStats().total,
+                static_cast<long long>(probe.longestGapMs()), core.manager().networkStats().total,
                 window.deviceList().count());
-    EXPECT_LT(longestGap, 250) << "the window stalled";
+    EXPECT_LT(probe.longestGapMs(), 250) << "the window stalled";
     EXPECT_GE(window.deviceList().count(), 5);  // four nodes and the tool
     EXPECT_EQ(core.manager().overruns(), 0);
     EXPECT_GT(core.manager().networkStats().total, 8000);  // over two seconds of load seen

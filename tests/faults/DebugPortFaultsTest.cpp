@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
-#include <QTimer>
 
 #include "debugport/DebugPrint.h"
+#include "tests/app/StallProbe.h"
 #include "tests/faults/FaultRig.h"
 
 namespace corvane::test {
@@ -40,19 +40,8 @@ TEST(DebugPortFault, AClientThatNeverReadsWhileTracesPourOut) {
         done = true;
     });
 
-    // Meanwhile the window keeps its rhythm: the longest gap between the ticks of a 10 ms
-    // timer is how long it could not answer.
-    QElapsedTimer since;
-    since.start();
-    int64_t last = 0;
-    int64_t longestGap = 0;
-    QTimer probe;
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        const int64_t now = since.elapsed();
-        if (last > 0) longestGap = std::max(longestGap, now - last);
-        last = now;
-    });
-    probe.start(10);
+    // Meanwhile the window keeps its rhythm.
+    StallProbe probe;
     rig.pumpUntil([&] { return done.load(); }, 10000ms);
     probe.stop();
     tracer.join();
@@ -62,7 +51,7 @@ TEST(DebugPortFault, AClientThatNeverReadsWhileTracesPourOut) {
     EXPECT_EQ(traced, kTraces);
     EXPECT_LE(slowTraces, 3);
     EXPECT_LT(longestTraceMs, 2000);
-    EXPECT_LT(longestGap, 1500) << "the window stalled";
+    EXPECT_LT(probe.longestGapMs(), 1500) << "the window stalled";
     EXPECT_TRUE(silent.readToEnd(5000ms)) << "the silent client was not let go";
 
     rig.expectStillAnswering(kVehicleRows);
