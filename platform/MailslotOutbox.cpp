@@ -10,6 +10,11 @@ constexpr int kRoomWaitMs = 20;  // one wait for room; closing is looked at betw
 constexpr size_t kLengthBytes = 2;
 constexpr size_t kKeptRoom = 64 * 1024;  // room a drained queue keeps; a burst's goes back
 
+// The length of the message queued at `at` (behind its two length bytes).
+size_t lengthAt(const std::string& queue, size_t at) {
+    return static_cast<uint8_t>(queue[at]) | (size_t{static_cast<uint8_t>(queue[at + 1])} << 8);
+}
+
 }  // namespace
 
 MailslotOutbox::MailslotOutbox(MailslotWriter writer) : writer_(std::move(writer)) {
@@ -49,9 +54,10 @@ bool MailslotOutbox::write(std::span<const uint8_t> message) const {
 // reader cannot take at all (it is gone) is dropped, and so is each one after it.
 void MailslotOutbox::flushLocked() const {
     while (head_ < queue_.size()) {
-        const auto* at = reinterpret_cast<const uint8_t*>(queue_.data()) + head_;
-        const size_t length = at[0] | (size_t{at[1]} << 8);
-        const auto attempt = writer_.tryWrite(std::span(at + kLengthBytes, length));
+        const size_t length = lengthAt(queue_, head_);
+        const auto* message =
+            reinterpret_cast<const uint8_t*>(queue_.data()) + head_ + kLengthBytes;
+        const auto attempt = writer_.tryWrite(std::span(message, length));
         if (attempt == MailslotWriter::Attempt::Full) break;
         if (attempt == MailslotWriter::Attempt::Failed) ++lost_;
         head_ += kLengthBytes + length;
@@ -86,8 +92,7 @@ void MailslotOutbox::run() {
             if (Clock::now() >= giveUp) {
                 // The reader stopped reading: what it never took is lost.
                 while (head_ < queue_.size()) {
-                    const auto* at = reinterpret_cast<const uint8_t*>(queue_.data()) + head_;
-                    head_ += kLengthBytes + (at[0] | (size_t{at[1]} << 8));
+                    head_ += kLengthBytes + lengthAt(queue_, head_);
                     ++lost_;
                 }
                 queue_.clear();
