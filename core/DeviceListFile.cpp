@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "core/Vocabulary.h"
+#include "platform/FileReplacement.h"
 
 namespace corvane {
 
@@ -111,21 +112,10 @@ bool ExportDeviceList(const std::string& path, const DeviceTable& table, ExportF
     if (localtime_r(&now, &local) == nullptr) return fail(ExportFailure::NotWritten);
     const std::string text = DeviceListText(table, DeviceListCreatedLine(local));
 
-    const std::string temporary = path + ".part";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) return fail(ExportFailure::NotCreated);
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.close();
-        if (!out) {
-            std::remove(temporary.c_str());
-            return fail(ExportFailure::NotWritten);
-        }
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return fail(ExportFailure::NotWritten);
-    }
+    FileReplacement file(path);
+    if (!file.opened()) return fail(ExportFailure::NotCreated);
+    file.stream().write(text.data(), static_cast<std::streamsize>(text.size()));
+    if (!file.commit()) return fail(ExportFailure::NotWritten);
     return true;
 }
 

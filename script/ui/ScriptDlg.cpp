@@ -15,6 +15,7 @@
 #include <fstream>
 
 #include "core/RVCManager.h"
+#include "platform/FileReplacement.h"
 #include "script/ui/CInfo.h"
 #include "script/ui/CLineChartCtrl.h"
 #include "script/ui/DialogUnits.h"
@@ -233,22 +234,14 @@ void ScriptDlg::AppendLine(std::string_view text) { log_->AppendLine(text); }
 void ScriptDlg::ClearLog() { log_->Clear(); }
 
 bool ScriptDlg::SaveLog(const std::string& path) {
-    // Written beside the file and renamed over it: a save that fails half way (a full disk)
-    // leaves an earlier file of that name as it was.
-    const std::string temporary = path + ".part";
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) {
+    // A save that fails half way (a full disk) leaves an earlier file of that name as it was.
+    FileReplacement file(path);
+    if (!file.opened()) {
         ShowMessage("Error Trying to Initialize File (" + path + ")", "Error");
         return false;
     }
     SetStatus("Saving " + path);
-    bool written = WriteLines(out, log_->Lines());
-    out.close();
-    written = written && !out.fail();
-    std::error_code error;
-    if (written) std::filesystem::rename(temporary, path, error);
-    if (!written || error) {
-        std::filesystem::remove(temporary, error);
+    if (!WriteLines(file.stream(), log_->Lines()) || !file.commit()) {
         ShowMessage("Error Trying to Write File (" + path + ")", "Error");
         SetStatus("Not Saved");
         return false;
