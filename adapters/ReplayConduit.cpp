@@ -1,5 +1,8 @@
 #include "adapters/ReplayConduit.h"
 
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -19,6 +22,16 @@ ReplayConduit::~ReplayConduit() { disconnect(); }
 void ReplayConduit::setFile(std::string path) {
     std::lock_guard lock(lifecycleMutex_);
     path_ = std::move(path);
+}
+
+std::optional<double> ReplayConduit::parseSpeed(const std::string& text) {
+    if (text.empty()) return std::nullopt;
+    errno = 0;
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (errno != 0 || end != text.c_str() + text.size() || !std::isfinite(value) || value < 0)
+        return std::nullopt;
+    return value;
 }
 
 void ReplayConduit::setSpeed(double speed) {

@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -32,6 +33,10 @@ class ReplayConduit : public Conduit {
     ReplayConduit(SettingsStore& settings, TransmitPath& transmit, RVCManager& manager,
                   UserNotifier& notifier);
     ~ReplayConduit() override;
+
+    // A speed as typed: "10", "0.5", "0" (as fast as possible). Nothing for anything but a
+    // finite number not below zero.
+    static std::optional<double> parseSpeed(const std::string& text);
 
     // Takes effect at the next connect.
     void setFile(std::string path);

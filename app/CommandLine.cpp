@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <cmath>
-#include <cstdlib>
+
+#include "adapters/ReplayConduit.h"
 
 namespace corvane {
 
@@ -14,18 +13,6 @@ std::string upper(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     return s;
-}
-
-// "10", "0.5", "0": a finite, non-negative speed; anything else is refused.
-bool parseSpeed(const std::string& text, double& speed) {
-    if (text.empty()) return false;
-    errno = 0;
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (errno != 0 || end != text.c_str() + text.size() || !std::isfinite(value) || value < 0)
-        return false;
-    speed = value;
-    return true;
 }
 
 }  // namespace
@@ -59,10 +46,12 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         } else if (a == "--replay" && hasValue) {
             cl.replayFile = args[++i];
         } else if (a == "--replay-speed" && hasValue) {
-            if (!parseSpeed(args[i + 1], cl.replaySpeed)) {
+            const auto speed = ReplayConduit::parseSpeed(args[i + 1]);
+            if (!speed) {
                 cl.unknown.push_back(a);
                 continue;
             }
+            cl.replaySpeed = *speed;
             ++i;
         } else if (a == "--socketcan" && hasValue) {
             cl.socketCan = args[++i];

@@ -77,9 +77,9 @@ int main(int argc, char** argv) {
         } else if (arg == "--replay" && hasValue) {
             replayFile = argv[++i];
         } else if (arg == "--replay-speed" && hasValue) {
-            char* end = nullptr;
-            replaySpeed = std::strtod(argv[++i], &end);
-            if (*end != '\0' || !(replaySpeed >= 0)) return Usage();
+            const auto speed = ReplayConduit::parseSpeed(argv[++i]);
+            if (!speed) return Usage();
+            replaySpeed = *speed;
         } else if (arg == "--max-seconds" && hasValue) {
             maxSeconds = std::strtol(argv[++i], nullptr, 10);
         } else if (!arg.empty() && arg.front() != '-' && file.empty()) {

@@ -60,6 +60,7 @@ TEST(ScriptRunner, ExampleScriptRunsAgainstTheRecordedVehicle) {
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(RunTool("x.scr --replay /nonexistent/log.log").exitStatus, 3);
     EXPECT_EQ(RunTool("x.scr --replay-speed fast").exitStatus, 64);
+    EXPECT_EQ(RunTool("x.scr --replay-speed inf").exitStatus, 64);
 }
 
 TEST(ScriptRunner, MissingFilesAndRunawayScriptsFail) {
