@@ -288,8 +288,10 @@ TEST(VexorSeriesConduitConcurrency, DataRateCommandAndSetting) {
     rig.conduit.sendDataRate(AdapterSettings::kRate500k);
     EXPECT_TRUE(waitFor([&] { return rig.store.readInteger("Corvane", "TarvikBaudRate") == 1; }));
 
-    // Not connected: nothing is written.
+    // Not connected: nothing is written. The lines sent up to the disconnect are counted once
+    // the adapter has read them all and seen the port close.
     rig.conduit.disconnect();
+    ASSERT_TRUE(waitFor([&] { return rig.linesFromTool("v.") == 1 && !rig.emulator.open(); }));
     size_t before = rig.emulator.linesFromTool().size();
     rig.conduit.sendDataRate(AdapterSettings::kRate250k);
     std::this_thread::sleep_for(20ms);
