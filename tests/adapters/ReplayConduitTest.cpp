@@ -23,12 +23,8 @@ using test::ReplayRig;
 using test::TempFolder;
 using test::waitFor;
 
-// The checked-in demo recording, found beside this source file.
-std::string demoLogPath() {
-    return (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "examples" /
-            "logs" / "demo-vehicle.log")
-        .string();
-}
+// The checked-in demo recording.
+std::string demoLogPath() { return CORVANE_EXAMPLE_LOGS "/demo-vehicle.log"; }
 
 // Notes when each complete message reaches the data fields, and its first data byte.
 class ArrivalSink final : public MessageSink {

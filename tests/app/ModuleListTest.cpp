@@ -33,8 +33,7 @@ namespace {
 using test::MainWindowHarness;
 namespace fs = std::filesystem;
 
-const fs::path kExamples =
-    fs::path(__FILE__).parent_path().parent_path().parent_path() / "examples" / "modules";
+const fs::path kExamples = CORVANE_EXAMPLE_MODULES;
 
 // The simulated vehicle's devices with their PRODUCT_IDs.
 struct VehicleDevice {
