@@ -8,7 +8,8 @@ ADAPTER    ?= vexor
 
 SOURCES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null || find core adapters script modules debugport app platform sim sdk tests bench fuzz -name '*.cpp' -o -name '*.h')
 
-.PHONY: all deps configure build test demo sanitize asan tsan fuzz lint format check-format bench clean soak
+.PHONY: all deps configure build test demo sanitize asan tsan fuzz lint format check-format bench clean soak \
+        stress-test asan-build
 
 all: build
 
@@ -39,18 +40,33 @@ soak: configure
 	@cd $(BUILD) && CORVANE_SOAK_SECONDS=$(SOAK_SECONDS) QT_QPA_PLATFORM=offscreen \
 	  tests/soak/soak_tests --gtest_filter='FullBusSoak.*'
 
+# Hunts tests that fail at random: every test of the suite run STRESS_REPEAT times in a row,
+# STRESS_JOBS at once (twice the cores of a CI machine, so each test meets a busy machine),
+# stopping a test at its first failure; then the sanitizer tree the same way, ASAN_REPEAT
+# times. Opt-in: it takes an hour or more.
+STRESS_REPEAT ?= 20
+ASAN_REPEAT   ?= 5
+STRESS_JOBS   ?= 4
+stress-test: build asan-build
+	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest -j $(STRESS_JOBS) --timeout 600 \
+	  --repeat until-fail:$(STRESS_REPEAT) --output-on-failure
+	@cd build-asan && QT_QPA_PLATFORM=offscreen LSAN_OPTIONS=suppressions=$(abspath tests/lsan.supp) \
+	  ctest -j $(STRESS_JOBS) --timeout 1200 --repeat until-fail:$(ASAN_REPEAT) --output-on-failure
+
 # The whole suite, windows included, under AddressSanitizer + UndefinedBehaviorSanitizer; the
 # threaded suites under ThreadSanitizer.
 sanitize: asan tsan
 
-asan: deps
-	@cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANE_SANITIZE=address -DCORVANE_WITH_QT=ON -DCORVANE_WITH_BENCH=OFF >/dev/null
+asan-build: deps
+	@cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANE_SANITIZE=address -DCORVANE_WITH_QT=ON -DCORVANE_WITH_BENCH=OFF $(CMAKE_ARGS) >/dev/null
 	@cmake --build build-asan -j $(JOBS)
+
+asan: asan-build
 	@cd build-asan && QT_QPA_PLATFORM=offscreen LSAN_OPTIONS=suppressions=$(abspath tests/lsan.supp) \
 	  ctest --output-on-failure -j $(JOBS) --timeout 600
 
 tsan: deps
-	@cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANE_SANITIZE=thread -DCORVANE_WITH_QT=OFF -DCORVANE_WITH_BENCH=OFF >/dev/null
+	@cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANE_SANITIZE=thread -DCORVANE_WITH_QT=OFF -DCORVANE_WITH_BENCH=OFF $(CMAKE_ARGS) >/dev/null
 	@cmake --build build-tsan -j $(JOBS)
 	@cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) --timeout 300 -R Concurrency
 
