@@ -153,6 +153,10 @@ void VexorEmulator::run() {
                 std::chrono::duration_cast<std::chrono::milliseconds>(now - loadOrigin).count();
             const int64_t due = loadMs * options_.loadFramesPerSecond / 1000;
             const uint32_t sources = static_cast<uint32_t>(std::max(1, options_.loadSourceCount));
+            // No load is made before the tool opens the adapter, so the first frame it can
+            // receive is the first of the count and of the turn of sources, however late it
+            // opened.
+            if (!open_.load(std::memory_order_relaxed)) loadSent_ = due;
             for (; loadSent_ < due; ++loadSent_) {
                 std::array<uint8_t, 8> data{};
                 const auto sa = static_cast<uint8_t>(options_.loadSource + loadCounter_ % sources);
