@@ -151,9 +151,11 @@ TEST(VexorSeriesConduitConcurrency, FindsTheAdapterBehindASilentPort) {
     // Traffic arrives: the vehicle's devices appear, through the manager.
     EXPECT_TRUE(waitFor([&] { return rig.deviceListed(0x42) && rig.deviceListed(0x58); }));
     EXPECT_GT(framesTaken(rig.manager), 0);
-    // Connecting again while connected changes nothing.
+    // Connecting again while connected changes nothing. (A busy machine may have needed a
+    // second "v:" for the first probe: the count before is the reference.)
+    const size_t probes = rig.linesFromTool("v:");
     EXPECT_EQ(rig.conduit.connect(), 1);
-    EXPECT_EQ(rig.linesFromTool("v:"), 1u);
+    EXPECT_EQ(rig.linesFromTool("v:"), probes);
 }
 
 TEST(VexorSeriesConduitConcurrency, NoAdapterAnywhere) {
@@ -316,13 +318,16 @@ TEST(VexorSeriesConduitConcurrency, DisconnectAndReconnect) {
     rig.conduit.sendFrame(0x1FFFD, kToolAddress, 6, 1, data);  // ignored while disconnected
     rig.conduit.disconnect();                                  // twice is harmless
 
+    const size_t probes = rig.linesFromTool("v:");
     ASSERT_EQ(rig.conduit.reconnect(), 1);
     EXPECT_EQ(rig.conduit.getState(), Conduit::kConnected);
     EXPECT_TRUE(waitFor([&] { return rig.deviceListed(0x42); }));
-    // Reconnect while connected goes through a disconnect.
+    EXPECT_GT(rig.linesFromTool("v:"), probes);
+    // Reconnect while connected goes through a disconnect and probes again.
+    const size_t probesBefore = rig.linesFromTool("v:");
     ASSERT_EQ(rig.conduit.reconnect(), 1);
     EXPECT_EQ(rig.linesFromTool("v."), 2u);
-    EXPECT_EQ(rig.linesFromTool("v:"), 3u);
+    EXPECT_GT(rig.linesFromTool("v:"), probesBefore);
     EXPECT_EQ(rig.emulator.transmits(), 0u);
 }
 
