@@ -11,21 +11,21 @@ namespace corvane {
 MainMenuBar::MainMenuBar(StateSource state, QWidget* parent)
     : QMenuBar(parent), state_(std::move(state)) {
     std::vector<QMenu*> open;
-    for (const MenuEntry& e : MenuTable::mainMenu()) {
+    for (const MenuBarEntry& e : MenuTable::mainMenu()) {
         switch (e.kind) {
-            case MenuEntry::Kind::Open: {
+            case MenuBarEntry::Kind::Open: {
                 QMenu* menu = open.empty() ? addMenu(e.caption) : open.back()->addMenu(e.caption);
                 connect(menu, &QMenu::aboutToShow, this, [this, menu] { applyRulesTo(menu); });
                 open.push_back(menu);
                 break;
             }
-            case MenuEntry::Kind::Close:
+            case MenuBarEntry::Kind::Close:
                 open.pop_back();
                 break;
-            case MenuEntry::Kind::Separator:
+            case MenuBarEntry::Kind::Separator:
                 open.back()->addSeparator();
                 break;
-            case MenuEntry::Kind::Item:
+            case MenuBarEntry::Kind::Item:
                 addCommand(open.empty() ? nullptr : open.back(), e.caption, e.id);
                 break;
         }

@@ -6,14 +6,14 @@ namespace corvane {
 
 namespace {
 
-using K = MenuEntry::Kind;
+using K = MenuBarEntry::Kind;
 
-MenuEntry open(const char* caption) { return {K::Open, caption, 0}; }
-MenuEntry close() { return {K::Close, "", 0}; }
-MenuEntry item(const char* caption, int id) { return {K::Item, caption, id}; }
-MenuEntry separator() { return {K::Separator, "", 0}; }
+MenuBarEntry open(const char* caption) { return {K::Open, caption, 0}; }
+MenuBarEntry close() { return {K::Close, "", 0}; }
+MenuBarEntry item(const char* caption, int id) { return {K::Item, caption, id}; }
+MenuBarEntry separator() { return {K::Separator, "", 0}; }
 
-std::vector<MenuEntry> build() {
+std::vector<MenuBarEntry> build() {
     using namespace command;
     return {
         open("&Connect"),
@@ -78,13 +78,13 @@ std::vector<MenuEntry> build() {
 
 }  // namespace
 
-const std::vector<MenuEntry>& MenuTable::mainMenu() {
-    static const std::vector<MenuEntry> table = build();
+const std::vector<MenuBarEntry>& MenuTable::mainMenu() {
+    static const std::vector<MenuBarEntry> table = build();
     return table;
 }
 
 const char* MenuTable::captionOf(int id) {
-    for (const MenuEntry& e : mainMenu()) {
+    for (const MenuBarEntry& e : mainMenu()) {
         if (e.kind == K::Item && e.id == id) return e.caption;
     }
     return "";

@@ -280,11 +280,11 @@ TEST(MenuRules, TogglesTurnStrayValuesTheRightWay) {
 TEST(MenuTable, EveryCommandOnceWithItsCaptionAndBalancedSubmenus) {
     std::set<int> ids;
     int depth = 0;
-    for (const MenuEntry& e : MenuTable::mainMenu()) {
-        if (e.kind == MenuEntry::Kind::Open) ++depth;
-        if (e.kind == MenuEntry::Kind::Close) --depth;
+    for (const MenuBarEntry& e : MenuTable::mainMenu()) {
+        if (e.kind == MenuBarEntry::Kind::Open) ++depth;
+        if (e.kind == MenuBarEntry::Kind::Close) --depth;
         ASSERT_GE(depth, 0);
-        if (e.kind == MenuEntry::Kind::Item) {
+        if (e.kind == MenuBarEntry::Kind::Item) {
             EXPECT_TRUE(ids.insert(e.id).second) << e.id;
         }
     }
