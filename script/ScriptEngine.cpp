@@ -297,12 +297,16 @@ void ScriptEngine::EvaluateEvents(bool oneSecondStep) {
             case EventKind::OneShotGo:
                 if (!oneSecondStep || item.fired != 0) break;
                 if (++events_[i].counter >= item.period) {
-                    events_[i].fired = 1;
-                    events_[i].counter = 0;
                     if (item.isGo()) {
                         RunGoCommand(item.command);
                     } else {
                         ExecuteLine(item.command);
+                    }
+                    // Marked after the command, so a command that resets its own one-shot
+                    // does not arm it again.
+                    if (i < events_.size()) {
+                        events_[i].fired = 1;
+                        events_[i].counter = 0;
                     }
                 }
                 break;

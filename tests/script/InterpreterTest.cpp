@@ -495,5 +495,17 @@ TEST_F(InterpreterTest, RunAgainReadsTheEditedFileAfresh) {
     EXPECT_TRUE(engine_.state().idle);
 }
 
+TEST_F(InterpreterTest, OneShotIsMarkedFiredAfterItsCommand) {
+    // The command re-arms its own one-shot; marking it afterwards keeps it from firing again.
+    StartScript({"ONESHOT [1] {RESET MISSINGTAG}", "IDLE"});
+    Step(12);
+    ASSERT_EQ(engine_.events().size(), 1u);
+    EXPECT_EQ(engine_.events()[0].fired, 1);
+    Step(25);
+    EXPECT_EQ(engine_.events()[0].fired, 1);
+    EXPECT_EQ(engine_.events()[0].counter, 0);
+    EXPECT_TRUE(TakeLog().empty());
+}
+
 }  // namespace
 }  // namespace corvane
