@@ -132,7 +132,7 @@ int main(int argc, char** argv) {
     }
     transmit.setSender(adapter.get());
 
-    ConsoleScriptWindow window(stdout, stderr, isatty(STDIN_FILENO) != 0);
+    ConsoleScriptWindow window(stdout, stderr, STDIN_FILENO);
     ScriptNetwork network{&transmit, &manager, &table, &shell, [] { return true; }, {}};
     ScriptEngine engine(window, clock, network);
     manager.setDataFieldSink(&engine.variables());
@@ -142,13 +142,20 @@ int main(int argc, char** argv) {
         status = 2;
     } else {
         const auto started = std::chrono::steady_clock::now();
+        const auto deadline = started + std::chrono::seconds(maxSeconds);
+        // A dialog waiting for the terminal gives up at the limit too.
+        if (maxSeconds > 0) window.SetDeadline(deadline);
         auto next = started;
         while (engine.state().running) {
             next += std::chrono::milliseconds(100);
             std::this_thread::sleep_until(next);
             engine.Step();
+            // PAUSE: the Continue button is the Enter key.
+            if (engine.state().running && engine.state().paused && window.ContinueFromPause()) {
+                engine.Continue();
+            }
             if (maxSeconds > 0 && engine.state().running &&
-                std::chrono::steady_clock::now() - started > std::chrono::seconds(maxSeconds)) {
+                std::chrono::steady_clock::now() > deadline) {
                 engine.Abort();
             }
         }
