@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/PseudoTerminal.h"
+#include "script/ScriptConditions.h"
 
 namespace corvane {
 namespace {
@@ -69,8 +70,8 @@ TEST(ScriptRunner, ExampleScriptRunsAgainstTheRecordedVehicle) {
     EXPECT_EQ(run.lines, kWaterHeaterCheckOutput);
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(RunTool("x.scr --replay /nonexistent/log.log").exitStatus, 3);
-    EXPECT_EQ(RunTool("x.scr --replay-speed fast").exitStatus, 64);
-    EXPECT_EQ(RunTool("x.scr --replay-speed inf").exitStatus, 64);
+    EXPECT_EQ(RunTool("x.scr --replay-speed fast").exitStatus, 2);
+    EXPECT_EQ(RunTool("x.scr --replay-speed inf").exitStatus, 2);
 }
 
 TEST(ScriptRunner, MissingFilesAndRunawayScriptsFail) {
@@ -219,6 +220,25 @@ TEST(ScriptRunner, SaveWritesTheLogOrSaysWhyNot) {
     EXPECT_EQ(text.str(), "one\r\ntwo\r\n");
     EXPECT_NE(run.err.find("(" + unwritable + ")"), std::string::npos) << run.err;
     EXPECT_FALSE(std::filesystem::exists(unwritable));
+}
+
+TEST(ScriptRunner, HelpVersionAndWrongCommandLines) {
+    const int input = open("/dev/null", O_RDONLY);
+    const SpawnResult help = Spawn({"--help"}, input);
+    EXPECT_EQ(help.exitStatus, 0);
+    EXPECT_EQ(help.out.rfind("usage: corvane-script", 0), 0u) << help.out;
+    EXPECT_NE(help.out.find("--replay LOG"), std::string::npos);
+    const SpawnResult version = Spawn({"--version"}, input);
+    EXPECT_EQ(version.exitStatus, 0);
+    EXPECT_NE(version.out.find(kScriptProgramVersion), std::string::npos) << version.out;
+    for (const std::vector<std::string>& wrong :
+         {std::vector<std::string>{"x.scr", "--bogus"}, {"x.scr", "--max-seconds"}, {}}) {
+        const SpawnResult run = Spawn(wrong, input);
+        EXPECT_EQ(run.exitStatus, 2);
+        EXPECT_TRUE(run.out.empty());
+        EXPECT_NE(run.err.find("usage: corvane-script"), std::string::npos) << run.err;
+    }
+    close(input);
 }
 
 #endif
