@@ -91,10 +91,14 @@ bool ScriptEngine::Start(const std::string& path, std::string_view params, uint8
 }
 
 bool ScriptEngine::RunAgain() {
-    if (!file_.Open(path_)) {
+    // The file may have been edited since the last run: its execution points are listed again
+    // and jumps queued by the last run's events are dropped, or a GOTO would land on an offset
+    // of the old text.
+    if (!OpenScript(path_)) {
         window_.SetStatus("Could not open file.");
         return false;
     }
+    events_.Clear();
     state_.running = true;
     state_.currentLine.clear();
     state_.params.clear();
@@ -293,12 +297,16 @@ void ScriptEngine::EvaluateEvents(bool oneSecondStep) {
             case EventKind::OneShotGo:
                 if (!oneSecondStep || item.fired != 0) break;
                 if (++events_[i].counter >= item.period) {
-                    events_[i].fired = 1;
-                    events_[i].counter = 0;
                     if (item.isGo()) {
                         RunGoCommand(item.command);
                     } else {
                         ExecuteLine(item.command);
+                    }
+                    // Marked after the command, so a command that resets its own one-shot
+                    // does not arm it again.
+                    if (i < events_.size()) {
+                        events_[i].fired = 1;
+                        events_[i].counter = 0;
                     }
                 }
                 break;

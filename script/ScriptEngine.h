@@ -32,7 +32,8 @@ class ScriptEngine {
     // Starts a script from the top. False (status "Could not open file.") when the file
     // cannot be opened; nothing runs then.
     bool Start(const std::string& path, std::string_view params, uint8_t target);
-    // Runs the last script again from the top, keeping target, priority and source.
+    // Runs the last script again from the top, keeping target, priority and source. The file
+    // is read afresh: its execution points are listed again and the GOTO queue is emptied.
     bool RunAgain();
 
     // The 100 ms step: at most one file line, the one-second mark, then the events.

@@ -1,9 +1,18 @@
 #include "script/tools/ConsoleScriptWindow.h"
 
-#include <fstream>
-#include <iostream>
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+
+#include "platform/FileReplacement.h"
 
 namespace corvane {
+
+ConsoleScriptWindow::ConsoleScriptWindow(std::FILE* out, std::FILE* err, int in)
+    : out_(out), err_(err), in_(in), interactive_(isatty(in) != 0) {}
 
 void ConsoleScriptWindow::AppendText(std::string_view text) { open_ += text; }
 
@@ -21,9 +30,22 @@ void ConsoleScriptWindow::ClearLog() {
 }
 
 bool ConsoleScriptWindow::SaveLog(const std::string& path) {
-    std::ofstream file(path, std::ios::binary);
-    for (const auto& line : lines_) file << line << "\r\n";
-    return static_cast<bool>(file);
+    // As the window does: a save that fails half way leaves an earlier file as it was.
+    FileReplacement file(path);
+    if (!file.opened()) {
+        std::fprintf(err_, "Error: Error Trying to Initialize File (%s)\n", path.c_str());
+        std::fflush(err_);
+        return false;
+    }
+    SetStatus("Saving " + path);
+    for (const auto& line : lines_) file.stream() << line << "\r\n";
+    if (!file.commit()) {
+        std::fprintf(err_, "Error: Error Trying to Write File (%s)\n", path.c_str());
+        SetStatus("Not Saved");
+        return false;
+    }
+    SetStatus("Saved");
+    return true;
 }
 
 void ConsoleScriptWindow::SetStatus(std::string_view text) {
@@ -32,9 +54,41 @@ void ConsoleScriptWindow::SetStatus(std::string_view text) {
     std::fflush(err_);
 }
 
+std::optional<std::string> ConsoleScriptWindow::ReadAnswer(Deadline until) {
+    for (;;) {
+        // A terminal without line editing ends a line with CR.
+        if (const size_t end = typed_.find_first_of("\r\n"); end != std::string::npos) {
+            std::string answer = typed_.substr(0, end);
+            const bool crLf = typed_.compare(end, 2, "\r\n") == 0;
+            typed_.erase(0, end + (crLf ? 2 : 1));
+            return answer;
+        }
+        // In slices of at most a second, so that no deadline overflows poll's time-out.
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+        pollfd input{in_, POLLIN, 0};
+        const int ready =
+            poll(&input, 1, static_cast<int>(std::clamp<int64_t>(left.count(), 0, 1000)));
+        if (ready < 0 && errno != EINTR) return std::nullopt;
+        if (ready <= 0) {
+            if (std::chrono::steady_clock::now() >= until) return std::nullopt;
+            continue;
+        }
+        char buffer[256];
+        const ssize_t got = read(in_, buffer, sizeof buffer);
+        if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (got <= 0) return std::nullopt;  // end of input, or it failed
+        typed_.append(buffer, static_cast<size_t>(got));
+    }
+}
+
 std::optional<std::string> ConsoleScriptWindow::ReadAnswer() {
-    std::string answer;
-    if (!std::getline(std::cin, answer)) return std::nullopt;
+    // Without a deadline a person may take as long as they like.
+    auto answer = ReadAnswer(deadline_.value_or(Deadline::max()));
+    if (!answer) {
+        std::fprintf(err_, "\n");
+        std::fflush(err_);
+    }
     return answer;
 }
 
@@ -62,6 +116,18 @@ std::optional<std::string> ConsoleScriptWindow::ChooseMenuToken(
     size_t choice = answer->empty() ? 1 : std::strtoul(answer->c_str(), nullptr, 10);
     if (choice < 1 || choice > entries.size()) choice = 1;
     return entries[choice - 1].token;
+}
+
+bool ConsoleScriptWindow::ContinueFromPause() {
+    if (!interactive_) return true;
+    if (!pausePrompted_) {
+        std::fprintf(err_, "Paused: press Enter to continue ");
+        std::fflush(err_);
+        pausePrompted_ = true;
+    }
+    if (!ReadAnswer(std::chrono::steady_clock::now())) return false;
+    pausePrompted_ = false;
+    return true;
 }
 
 }  // namespace corvane

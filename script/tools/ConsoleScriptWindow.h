@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,16 +11,20 @@
 namespace corvane {
 
 // The script window of the headless runner: log lines to `out` as they are finished, status
-// changes to `err`, and the two dialogs answered from standard input when it is a terminal,
-// otherwise with their defaults (the parameters unchanged, the menu's first entry).
+// changes and errors to `err`. The two dialogs and PAUSE are answered from the descriptor `in`
+// when it is a terminal, otherwise at once with their defaults (the parameters unchanged, the
+// menu's first entry, Continue). An answer is waited for no later than the deadline, if one is
+// set; past it the dialog counts as cancelled. Used on the one thread that runs the script.
 class ConsoleScriptWindow final : public ScriptWindow {
   public:
-    ConsoleScriptWindow(std::FILE* out, std::FILE* err, bool interactive)
-        : out_(out), err_(err), interactive_(interactive) {}
+    using Deadline = std::chrono::steady_clock::time_point;
+
+    ConsoleScriptWindow(std::FILE* out, std::FILE* err, int in);
 
     void AppendText(std::string_view text) override;
     void AppendLine(std::string_view text) override;
     void ClearLog() override;
+    // Errors that keep the file from being written whole are reported on `err`.
     bool SaveLog(const std::string& path) override;
     void ShowSaveLogDialog() override {}
     void SetStatus(std::string_view text) override;
@@ -31,14 +37,26 @@ class ConsoleScriptWindow final : public ScriptWindow {
     void AddGraphLine(int) override {}
     void AdvanceGraph(std::span<const int>) override {}
 
+    void SetDeadline(std::optional<Deadline> deadline) { deadline_ = deadline; }
+    // Asked at every step while the script is paused: true when it should go on now. On a
+    // terminal that is once a line was typed (the prompt is shown the first time); never waits.
+    bool ContinueFromPause();
+
     const std::string& status() const { return status_; }
 
   private:
+    // The next line typed, waiting no later than `until`; nothing at end of input, on an error
+    // or when the time is up.
+    std::optional<std::string> ReadAnswer(Deadline until);
     std::optional<std::string> ReadAnswer();
 
     std::FILE* out_;
     std::FILE* err_;
+    int in_;
     bool interactive_;
+    std::optional<Deadline> deadline_;
+    std::string typed_;  // bytes read past the last answer
+    bool pausePrompted_ = false;
     std::string open_;
     std::vector<std::string> lines_;  // what SAVE writes
     std::string status_;

@@ -1,9 +1,11 @@
 // corvane-script FILE [--params TEXT] [--target HEX]
 //                     [--demo | --serial-port PATH | --replay LOG [--replay-speed X]]
 //                     [--max-seconds N]
+// corvane-script --help | --version
 // Runs one script without a window: log lines to standard output, status changes to standard
-// error. Exit status 0 when the script completes, 1 when it was stopped, 2 when the file could
-// not be opened, 3 when the adapter could not be reached, 64 for a wrong command line.
+// error. Exit status 0 when the script completes (and for --help and --version), 1 when it was
+// stopped, 2 when the file could not be opened or the command line is wrong, 3 when the
+// adapter could not be reached.
 #include <unistd.h>
 
 #include <chrono>
@@ -44,12 +46,25 @@ class StderrNotifier final : public UserNotifier {
     }
 };
 
-int Usage() {
-    std::fprintf(stderr,
-                 "usage: corvane-script FILE [--params TEXT] [--target HEX] "
-                 "[--demo | --serial-port PATH | --replay LOG [--replay-speed X]] "
-                 "[--max-seconds N]\n");
-    return 64;
+constexpr const char* kUsage =
+    "usage: corvane-script FILE [--params TEXT] [--target HEX]\n"
+    "                      [--demo | --serial-port PATH | --replay LOG [--replay-speed X]]\n"
+    "                      [--max-seconds N]\n"
+    "       corvane-script --help | --version\n";
+
+bool IsOptionWithValue(std::string_view arg) {
+    for (std::string_view option :
+         {"--params", "--target", "--serial-port", "--replay", "--replay-speed", "--max-seconds"}) {
+        if (arg == option) return true;
+    }
+    return false;
+}
+
+// A wrong command line: what was wrong, then the usage.
+int Usage(std::string_view problem) {
+    std::fprintf(stderr, "corvane-script: %.*s\n%s", static_cast<int>(problem.size()),
+                 problem.data(), kUsage);
+    return 2;
 }
 
 }  // namespace
@@ -65,7 +80,14 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (arg == "--params" && hasValue) {
+        if (arg == "--help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (arg == "--version") {
+            std::printf("corvane-script %.*s\n", static_cast<int>(kScriptProgramVersion.size()),
+                        kScriptProgramVersion.data());
+            return 0;
+        } else if (arg == "--params" && hasValue) {
             params = argv[++i];
         } else if (arg == "--target" && hasValue) {
             target = static_cast<uint8_t>(ParseHex(argv[++i]));
@@ -78,17 +100,21 @@ int main(int argc, char** argv) {
             replayFile = argv[++i];
         } else if (arg == "--replay-speed" && hasValue) {
             const auto speed = ReplayConduit::parseSpeed(argv[++i]);
-            if (!speed) return Usage();
+            if (!speed) return Usage("not a replay speed: " + std::string(argv[i]));
             replaySpeed = *speed;
         } else if (arg == "--max-seconds" && hasValue) {
             maxSeconds = std::strtol(argv[++i], nullptr, 10);
         } else if (!arg.empty() && arg.front() != '-' && file.empty()) {
             file = arg;
+        } else if (IsOptionWithValue(arg)) {
+            return Usage("missing value for " + std::string(arg));
+        } else if (!arg.empty() && arg.front() == '-') {
+            return Usage("unknown option: " + std::string(arg));
         } else {
-            return Usage();
+            return Usage("more than one script: " + std::string(arg));
         }
     }
-    if (file.empty()) return Usage();
+    if (file.empty()) return Usage("no script given");
 
     SystemClock clock;
     MemorySettingsStore settings;
@@ -132,7 +158,7 @@ int main(int argc, char** argv) {
     }
     transmit.setSender(adapter.get());
 
-    ConsoleScriptWindow window(stdout, stderr, isatty(STDIN_FILENO) != 0);
+    ConsoleScriptWindow window(stdout, stderr, STDIN_FILENO);
     ScriptNetwork network{&transmit, &manager, &table, &shell, [] { return true; }, {}};
     ScriptEngine engine(window, clock, network);
     manager.setDataFieldSink(&engine.variables());
@@ -142,13 +168,20 @@ int main(int argc, char** argv) {
         status = 2;
     } else {
         const auto started = std::chrono::steady_clock::now();
+        const auto deadline = started + std::chrono::seconds(maxSeconds);
+        // A dialog waiting for the terminal gives up at the limit too.
+        if (maxSeconds > 0) window.SetDeadline(deadline);
         auto next = started;
         while (engine.state().running) {
             next += std::chrono::milliseconds(100);
             std::this_thread::sleep_until(next);
             engine.Step();
+            // PAUSE: the Continue button is the Enter key.
+            if (engine.state().running && engine.state().paused && window.ContinueFromPause()) {
+                engine.Continue();
+            }
             if (maxSeconds > 0 && engine.state().running &&
-                std::chrono::steady_clock::now() - started > std::chrono::seconds(maxSeconds)) {
+                std::chrono::steady_clock::now() > deadline) {
                 engine.Abort();
             }
         }

@@ -477,5 +477,35 @@ TEST_F(InterpreterTest, GraphCommands) {
     EXPECT_EQ(window_.advances[0], (std::vector<int>{0, 0}));
 }
 
+TEST_F(InterpreterTest, RunAgainReadsTheEditedFileAfresh) {
+    // The first run queues a jump to B that no IDLE takes.
+    StartScript({"SETPARAMS GO", "ONEVENTGO e [PARAMS == GO] {GOTO B}", "GOTO A", "\"skipped", "@A",
+                 "\"first run", "@B", "\"b"});
+    Step(10);
+    ASSERT_FALSE(engine_.state().running);
+    EXPECT_EQ(TakeLog(), (std::vector<std::string>{"first run", "b"}));
+    // Edited: A moves to where the old offsets fall inside other lines.
+    std::ofstream(folder_ / "test.scr", std::ios::binary)
+        << "\"second run, with a first line longer than before\nGOTO A\n\"skipped\n"
+           "\"skipped too\n@A\n\"at A\nIDLE\n\"not reached\n";
+    ASSERT_TRUE(engine_.RunAgain());
+    Step(20);
+    EXPECT_EQ(TakeLog(), (std::vector<std::string>{
+                             "second run, with a first line longer than before", "at A"}));
+    EXPECT_TRUE(engine_.state().idle);
+}
+
+TEST_F(InterpreterTest, OneShotIsMarkedFiredAfterItsCommand) {
+    // The command re-arms its own one-shot; marking it afterwards keeps it from firing again.
+    StartScript({"ONESHOT [1] {RESET MISSINGTAG}", "IDLE"});
+    Step(12);
+    ASSERT_EQ(engine_.events().size(), 1u);
+    EXPECT_EQ(engine_.events()[0].fired, 1);
+    Step(25);
+    EXPECT_EQ(engine_.events()[0].fired, 1);
+    EXPECT_EQ(engine_.events()[0].counter, 0);
+    EXPECT_TRUE(TakeLog().empty());
+}
+
 }  // namespace
 }  // namespace corvane

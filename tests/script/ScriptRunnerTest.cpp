@@ -1,10 +1,21 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include "platform/PseudoTerminal.h"
+#include "script/ScriptConditions.h"
 
 namespace corvane {
 namespace {
@@ -59,8 +70,8 @@ TEST(ScriptRunner, ExampleScriptRunsAgainstTheRecordedVehicle) {
     EXPECT_EQ(run.lines, kWaterHeaterCheckOutput);
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(RunTool("x.scr --replay /nonexistent/log.log").exitStatus, 3);
-    EXPECT_EQ(RunTool("x.scr --replay-speed fast").exitStatus, 64);
-    EXPECT_EQ(RunTool("x.scr --replay-speed inf").exitStatus, 64);
+    EXPECT_EQ(RunTool("x.scr --replay-speed fast").exitStatus, 2);
+    EXPECT_EQ(RunTool("x.scr --replay-speed inf").exitStatus, 2);
 }
 
 TEST(ScriptRunner, MissingFilesAndRunawayScriptsFail) {
@@ -75,6 +86,159 @@ TEST(ScriptRunner, MissingFilesAndRunawayScriptsFail) {
     std::remove(path);
     EXPECT_EQ(run.lines, std::vector<std::string>{"start"});
     EXPECT_EQ(run.exitStatus, 1);
+}
+
+struct SpawnResult {
+    std::string out;
+    std::string err;
+    int exitStatus = -1;  // -1: killed after the time allowed
+    std::chrono::steady_clock::duration took{};
+};
+
+// Runs corvane-script as a child with `arguments` and standard input `input`, collecting both
+// outputs. When `prompt` appears on standard error, `answer` is written to `terminal`. A child
+// still running after 20 s is killed.
+SpawnResult Spawn(const std::vector<std::string>& arguments, int input,
+                  PseudoTerminal* terminal = nullptr, const std::string& prompt = {},
+                  const std::string& answer = {}) {
+    SpawnResult result;
+    int out[2];
+    int err[2];
+    if (pipe(out) != 0 || pipe(err) != 0) return result;
+    const auto started = std::chrono::steady_clock::now();
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(input, STDIN_FILENO);
+        dup2(out[1], STDOUT_FILENO);
+        dup2(err[1], STDERR_FILENO);
+        for (int fd : {out[0], out[1], err[0], err[1]}) close(fd);
+        std::vector<char*> argv{const_cast<char*>(CORVANE_SCRIPT_TOOL)};
+        for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        execv(CORVANE_SCRIPT_TOOL, argv.data());
+        _exit(127);
+    }
+    close(out[1]);
+    close(err[1]);
+    bool answered = prompt.empty();
+    std::vector<pollfd> open{{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    while (!open.empty() && std::chrono::steady_clock::now() - started < std::chrono::seconds(20)) {
+        if (poll(open.data(), open.size(), 100) <= 0) continue;
+        for (size_t i = open.size(); i-- > 0;) {
+            if (open[i].revents == 0) continue;
+            char buffer[512];
+            const ssize_t n = read(open[i].fd, buffer, sizeof buffer);
+            if (n <= 0) {
+                close(open[i].fd);
+                open.erase(open.begin() + static_cast<long>(i));
+                continue;
+            }
+            (open[i].fd == out[0] ? result.out : result.err).append(buffer, size_t(n));
+        }
+        if (!answered && result.err.find(prompt) != std::string::npos) {
+            answered = terminal->write(answer, 1000) == static_cast<std::ptrdiff_t>(answer.size());
+        }
+    }
+    for (const auto& stream : open) close(stream.fd);
+    if (!open.empty()) kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    result.took = std::chrono::steady_clock::now() - started;
+    if (open.empty() && WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
+    return result;
+}
+
+// A temporary folder for the scripts of one test.
+class ScriptFolder {
+  public:
+    ScriptFolder()
+        : path_(std::filesystem::temp_directory_path() /
+                ("corvane-runner-" +
+                 std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()))) {
+        std::filesystem::create_directories(path_);
+    }
+    ~ScriptFolder() { std::filesystem::remove_all(path_); }
+    std::string Write(const std::string& name, const std::string& text) const {
+        std::ofstream(path_ / name, std::ios::binary) << text;
+        return (path_ / name).string();
+    }
+    std::filesystem::path path() const { return path_; }
+
+  private:
+    std::filesystem::path path_;
+};
+
+TEST(ScriptRunner, WaitsForTheTerminalEndAtTheTimeLimitOrOnAnAnswer) {
+    ScriptFolder folder;
+    struct Case {
+        std::string command;
+        std::string prompt;
+        std::string answer;  // empty: the terminal never answers
+        std::string out;
+        int exitStatus;
+    };
+    const Case cases[] = {
+        {"PAUSE", "Paused", "", "before\n", 1},
+        {"ASKFORPARAMS", "Parameters [", "", "before\n", 1},
+        {"MENU AAA \"first\" BBB \"second\"", "Choice [1]", "", "before\n", 1},
+        {"PAUSE", "Paused", "\r", "before\nafter \n", 0},
+        {"ASKFORPARAMS", "Parameters [", "x y\r", "before\nafter X Y\n", 0},
+        {"MENU AAA \"first\" BBB \"second\"", "Choice [1]", "2\r", "before\nafter  BBB\n", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command + " answered with " + c.answer);
+        const std::string script =
+            folder.Write("wait.scr", "\"before\n" + c.command + "\n\"after [PARAMS]\n");
+        PseudoTerminal terminal;
+        ASSERT_TRUE(terminal.open());
+        const int input = open(terminal.slavePath().c_str(), O_RDWR | O_NOCTTY);
+        ASSERT_GE(input, 0);
+        const SpawnResult run = c.answer.empty() ? Spawn({script, "--max-seconds", "1"}, input)
+                                                 : Spawn({script, "--max-seconds", "30"}, input,
+                                                         &terminal, c.prompt, c.answer);
+        close(input);
+        EXPECT_NE(run.err.find(c.prompt), std::string::npos) << run.err;
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_EQ(run.exitStatus, c.exitStatus);
+        // One second allowed: anything near the kill at 20 s means it waited on.
+        EXPECT_LT(run.took, std::chrono::seconds(10));
+    }
+}
+
+TEST(ScriptRunner, SaveWritesTheLogOrSaysWhyNot) {
+    ScriptFolder folder;
+    const std::string saved = (folder.path() / "saved.log").string();
+    const std::string unwritable = (folder.path() / "missing" / "log.txt").string();
+    const std::string script =
+        folder.Write("save.scr", "\"one\n\"two\nSAVE " + saved + "\nSAVE " + unwritable + "\n");
+    const int input = open("/dev/null", O_RDONLY);
+    const SpawnResult run = Spawn({script, "--max-seconds", "30"}, input);
+    close(input);
+    EXPECT_EQ(run.exitStatus, 0);
+    std::ostringstream text;
+    text << std::ifstream(saved, std::ios::binary).rdbuf();
+    EXPECT_EQ(text.str(), "one\r\ntwo\r\n");
+    EXPECT_NE(run.err.find("(" + unwritable + ")"), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(unwritable));
+}
+
+TEST(ScriptRunner, HelpVersionAndWrongCommandLines) {
+    const int input = open("/dev/null", O_RDONLY);
+    const SpawnResult help = Spawn({"--help"}, input);
+    EXPECT_EQ(help.exitStatus, 0);
+    EXPECT_EQ(help.out.rfind("usage: corvane-script", 0), 0u) << help.out;
+    EXPECT_NE(help.out.find("--replay LOG"), std::string::npos);
+    const SpawnResult version = Spawn({"--version"}, input);
+    EXPECT_EQ(version.exitStatus, 0);
+    EXPECT_NE(version.out.find(kScriptProgramVersion), std::string::npos) << version.out;
+    for (const std::vector<std::string>& wrong :
+         {std::vector<std::string>{"x.scr", "--bogus"}, {"x.scr", "--max-seconds"}, {}}) {
+        const SpawnResult run = Spawn(wrong, input);
+        EXPECT_EQ(run.exitStatus, 2);
+        EXPECT_TRUE(run.out.empty());
+        EXPECT_NE(run.err.find("usage: corvane-script"), std::string::npos) << run.err;
+    }
+    close(input);
 }
 
 #endif
