@@ -143,9 +143,12 @@ int main(int argc, char** argv) {
     } else {
         const auto started = std::chrono::steady_clock::now();
         auto next = started;
-        while (engine.state().running) {
-            next += std::chrono::milliseconds(100);
+        // 50 ms ticks: every one paces long transfers out, every second one steps the script.
+        for (int tick = 1; engine.state().running; ++tick) {
+            next += std::chrono::milliseconds(50);
             std::this_thread::sleep_until(next);
+            transmit.pacingStep();
+            if (tick % 2 != 0) continue;
             engine.Step();
             if (maxSeconds > 0 && engine.state().running &&
                 std::chrono::steady_clock::now() - started > std::chrono::seconds(maxSeconds)) {
@@ -153,6 +156,12 @@ int main(int argc, char** argv) {
             }
         }
         status = window.status() == "Script Complete" ? 0 : 1;
+        // What the script sent last still goes out whole.
+        while (transmit.pacedFramesPending() > 0) {
+            next += std::chrono::milliseconds(50);
+            std::this_thread::sleep_until(next);
+            transmit.pacingStep();
+        }
     }
     manager.setDataFieldSink(nullptr);
     transmit.setSender(nullptr);
