@@ -87,6 +87,7 @@ ApplicationCore::ApplicationCore(SettingsStore& settings, const Clock& clock,
     clientBus_->start();
 
     duties_.setHousekeeping([this] { transmit_.housekeepingStep(); });
+    duties_.setPacingStep([this] { transmit_.pacingStep(); });
     duties_.setServiceStep([cloudService] { cloudService->service(); });
     registerDebugCommands();
     if (options.demo != DemoAdapter::None) {

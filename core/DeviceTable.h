@@ -48,6 +48,10 @@ class DeviceTable {
     void setShowPhantoms(bool on) { showPhantoms_.store(on, std::memory_order_relaxed); }
     void setSupportLegacyDM1(bool on) { supportLegacyDM1_.store(on, std::memory_order_relaxed); }
 
+    // The clock the table stamps entries with: the network core's one clock, which long-message
+    // time-outs and the pacing of the tool's transfers read too.
+    const Clock& clock() const { return clock_; }
+
     // The placeholder's text for every field.
     static constexpr const char* kNotFound = "Not Found";
 

@@ -15,6 +15,7 @@ PeriodicDuties::PeriodicDuties(RVCManager& manager, DeviceTable& table)
 
 void PeriodicDuties::tick() {
     counter_ += kTickMs;
+    if (pacing_) pacing_();
 
     if (counter_ % kServiceMs == 0) {
         const int mute = manager_.muteMode().load(std::memory_order_relaxed);

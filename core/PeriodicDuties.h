@@ -9,11 +9,11 @@
 namespace corvane {
 
 // The work of the main window's 50 ms timer, without the timer: the caller (a QTimer, a test)
-// calls tick() every 50 ms. A millisecond counter runs 50, 100, ..., 5000 and starts over:
-// every 200 ms the housekeeping and adapter service steps run, and at 900, 1800, 2700, 3600
-// and 4500 the aging pass, the statistics step and - when the table changed - the list
-// rebuild, so that five statistics intervals cover exactly five seconds.
-// Runs on the user-interface thread.
+// calls tick() every 50 ms. Every tick paces the tool's long transfers out. A millisecond
+// counter runs 50, 100, ..., 5000 and starts over: every 200 ms the housekeeping and adapter
+// service steps run, and at 900, 1800, 2700, 3600 and 4500 the aging pass, the statistics step and
+// - when the table changed - the list rebuild, so that five statistics intervals cover exactly five
+// seconds. Runs on the user-interface thread.
 class PeriodicDuties {
   public:
     static constexpr int kTickMs = 50;
@@ -22,6 +22,9 @@ class PeriodicDuties {
 
     // The transmit path's housekeeping; runs only while scanning and mute mode is 0 or 1.
     void setHousekeeping(std::function<void()> step) { housekeeping_ = std::move(step); }
+    // The transmit path's pacing of long transfers, every tick regardless of mute mode (what
+    // is queued was allowed when it was queued).
+    void setPacingStep(std::function<void()> step) { pacing_ = std::move(step); }
     // Adapter service (the cloud adapter's), every 200 ms regardless of mute mode.
     void setServiceStep(std::function<void()> step) { service_ = std::move(step); }
     void setDeviceListView(DeviceListView* view) { view_ = view; }
@@ -33,6 +36,7 @@ class PeriodicDuties {
     RVCManager& manager_;
     DeviceTable& table_;
     std::function<void()> housekeeping_;
+    std::function<void()> pacing_;
     std::function<void()> service_;
     DeviceListView* view_ = nullptr;
     int counter_ = 0;

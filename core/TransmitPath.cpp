@@ -30,7 +30,8 @@ constexpr uint8_t nextScanAddress(uint8_t p) {
 
 }  // namespace
 
-TransmitPath::TransmitPath(RVCManager& manager) : manager_(manager) {}
+TransmitPath::TransmitPath(RVCManager& manager)
+    : manager_(manager), pacer_(manager.deviceTable().clock()) {}
 
 void TransmitPath::send(uint32_t dgn, uint8_t sa, uint8_t priority, uint16_t length,
                         const uint8_t* data) {
@@ -50,11 +51,7 @@ void TransmitPath::sendVia(FrameSender& sender, uint32_t dgn, uint8_t sa, uint8_
     if (length <= 8) {
         sender.sendFrame(dgn, sa, priority, length, data);
     } else {
-        // Packets go back to back. Receivers of a broadcast transfer from a given sender
-        // take the packets in arrival order, so what matters is that no other transfer's
-        // frames come in between - not the spacing.
-        std::lock_guard lock(longSendMutex_);
-        LongMessages::sendLong(sender, dgn, sa, priority, length, data);
+        pacer_.queue(sender, dgn, sa, priority, length, data);
     }
     if (sender.echoTransmits()) echo(dgn, sa, priority, length, data);
 }
@@ -131,15 +128,11 @@ void TransmitPath::answerRequest(const RvcMessage& message) {
                          manager_.muteMode().load(std::memory_order_relaxed))) {
         return;
     }
-    const uint32_t requested = requestedDgn(message);
-    // Addressed to the tool, only the address claim is answered; requests to everyone get no
-    // answer at all.
-    if (message.dgn == dgn::kRequest + kToolAddress) {
-        if (requested == dgn::kAddressClaim) sendRequest(toolAddressClaim());
-        return;
-    }
-    if (message.dgn != dgn::kRequest) return;
-    switch (requested) {
+    // Only requests addressed to the tool are the tool's to answer: whoever holds another
+    // address answers for itself, and requests to everyone get no answer at all. The tool's
+    // own requests come back when echo is on; they are never answered either.
+    if (message.dgn != dgn::kRequest + kToolAddress || message.sa == kToolAddress) return;
+    switch (requestedDgn(message)) {
         case dgn::kDm1:
             if (manager_.supportLegacyDM1()) sendRequest(toolDm1Status());
             break;

@@ -2,8 +2,8 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 
+#include "core/BroadcastPacer.h"
 #include "core/FrameSender.h"
 #include "core/RvcMessage.h"
 #include "core/RvcSendFromRequest.h"
@@ -18,15 +18,19 @@ class RVCManager;
 // Also the tool's identity on the network: its answers to requests and its housekeeping.
 //
 // Any thread may transmit (the client polling thread, adapter receive threads answering
-// requests, the user-interface thread). The frames of one long transfer are handed to the
-// adapter under longSendMutex_, so two transfers are never interleaved on the wire; the echo
-// happens after the transfer, with no lock held, because it re-enters dispatch.
+// requests, the user-interface thread). Long transfers go out paced by pacer_, one frame every
+// 50 ms per source address, without keeping the caller waiting: pacingStep() sends what is due.
+// The echo happens when the transfer is queued, with no lock held, because it re-enters
+// dispatch.
 class TransmitPath {
   public:
     explicit TransmitPath(RVCManager& manager);
 
-    // The current adapter (null: none). Switched on the user-interface thread.
-    void setSender(FrameSender* sender) { sender_.store(sender, std::memory_order_release); }
+    // The current adapter (null: none). Switched on the user-interface thread; frames of long
+    // transfers still waiting for the previous adapter are dropped.
+    void setSender(FrameSender* sender) {
+        if (sender_.exchange(sender, std::memory_order_acq_rel) != sender) pacer_.clear();
+    }
     FrameSender* sender() const { return sender_.load(std::memory_order_acquire); }
 
     // The core transmit operation through the current adapter; failures are traced, never
@@ -43,8 +47,13 @@ class TransmitPath {
     // The 200 ms duty: network scan and periodic diagnostic requests. Does nothing unless
     // scanNetwork is on and the mute mode lets housekeeping through.
     void housekeepingStep();
-    // Answers requests addressed to the tool (or to address 0) for what it can answer.
+    // Answers requests addressed to the tool for what it can answer; never the tool's own.
     void answerRequest(const RvcMessage& message);
+
+    // The 50 ms duty: the next frames of the long transfers under way.
+    void pacingStep() { pacer_.step(); }
+    // Frames of long transfers not yet handed to an adapter.
+    size_t pacedFramesPending() const { return pacer_.pending(); }
 
   private:
     void echo(uint32_t dgn, uint8_t sa, uint8_t priority, uint16_t length, const uint8_t* data);
@@ -52,7 +61,7 @@ class TransmitPath {
 
     RVCManager& manager_;
     std::atomic<FrameSender*> sender_{nullptr};
-    std::mutex longSendMutex_;  // held while the frames of one long transfer go out
+    BroadcastPacer pacer_;
 };
 
 }  // namespace corvane

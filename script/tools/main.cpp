@@ -172,9 +172,12 @@ int main(int argc, char** argv) {
         // A dialog waiting for the terminal gives up at the limit too.
         if (maxSeconds > 0) window.SetDeadline(deadline);
         auto next = started;
-        while (engine.state().running) {
-            next += std::chrono::milliseconds(100);
+        // 50 ms ticks: every one paces long transfers out, every second one steps the script.
+        for (int tick = 1; engine.state().running; ++tick) {
+            next += std::chrono::milliseconds(50);
             std::this_thread::sleep_until(next);
+            transmit.pacingStep();
+            if (tick % 2 != 0) continue;
             engine.Step();
             // PAUSE: the Continue button is the Enter key.
             if (engine.state().running && engine.state().paused && window.ContinueFromPause()) {
@@ -186,6 +189,12 @@ int main(int argc, char** argv) {
             }
         }
         status = window.status() == "Script Complete" ? 0 : 1;
+        // What the script sent last still goes out whole.
+        while (transmit.pacedFramesPending() > 0) {
+            next += std::chrono::milliseconds(50);
+            std::this_thread::sleep_until(next);
+            transmit.pacingStep();
+        }
     }
     manager.setDataFieldSink(nullptr);
     transmit.setSender(nullptr);

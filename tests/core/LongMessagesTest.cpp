@@ -50,7 +50,8 @@ TEST(LongMessages, ReassemblesAnnouncedTransfers) {
         {"two packets cut the length to 14", 20, 2, {1, 2}, true, 14, 14},
         {"packets out of order", 20, 3, {3, 1, 2}, true, 20, 20},
         {"packets 0 and 4 are ignored", 20, 3, {0, 4, 1, 2}, false, 0, 0},
-        {"a repeated packet counts again", 20, 3, {1, 1, 2}, true, 20, 14},
+        {"a repeated packet does not count twice", 20, 3, {1, 1, 2}, false, 0, 0},
+        {"a repeat is taken once", 20, 3, {1, 2, 2, 3}, true, 20, 20},
         {"largest transfer", 1785, 255, {}, true, 1785, 1785},
     };
     for (const auto& c : cases) {
@@ -91,17 +92,39 @@ TEST(LongMessages, IgnoresPacketsFromOtherSenders) {
     EXPECT_TRUE(h.longMessages.slot(0).active);
 }
 
-TEST(LongMessages, ServesEveryOpenTransferOfTheSender) {
+// A sender that starts over to the same destination ends its older transfer: the lost packet
+// of the first never gets filled by the second.
+TEST(LongMessages, ANewAnnounceReplacesTheOlderTransfer) {
     TransmitHarness h;
-    h.receive(kBroadcastControl, 0x42, announce(14, 2, 0xFEEB));
+    h.receive(kBroadcastControl, 0x42, announce(20, 3, 0xFEEB));
+    h.receive(kBroadcastData, 0x42, packet(1));
     h.receive(kBroadcastControl, 0x42, announce(14, 2, 0x1FECA));
+    for (uint8_t k : {2, 3, 1}) h.receive(kBroadcastData, 0x42, packet(k));
+    auto cooked = h.clients.cooked();
+    ASSERT_EQ(cooked.size(), 1u);
+    EXPECT_EQ(+cooked[0].dgn, 0x1FECAu);
+    EXPECT_EQ(h.longMessages.nextSlot(), 1u);
+}
+
+// A broadcast and a connection-mode transfer from one sender take only their own packets.
+TEST(LongMessages, TransfersToDifferentDestinationsStayApart) {
+    TransmitHarness h;
+    h.receive(0xEC80, 0x42, announce(14, 2, 0xEF00, 0x10));
+    h.receive(kBroadcastControl, 0x42, announce(14, 2, 0xFEEB));
+    h.receive(0xEC42, 0x80, {0x11, 2, 1, 0xFF, 0xFF, 0x00, 0xEF, 0x00});
+    std::vector<uint8_t> other = packet(1);
+    for (size_t i = 1; i < other.size(); ++i) other[i] = 0xA0;
+    h.receive(0xEB80, 0x42, other);
     h.receive(kBroadcastData, 0x42, packet(1));
     h.receive(kBroadcastData, 0x42, packet(2));
+    h.receive(0xEB80, 0x42, packet(2));
     auto cooked = h.clients.cooked();
     ASSERT_EQ(cooked.size(), 2u);
     EXPECT_EQ(+cooked[0].dgn, 0xFEEBu);
-    EXPECT_EQ(+cooked[1].dgn, 0x1FECAu);
-    EXPECT_EQ(bytesOf(cooked[0]), bytesOf(cooked[1]));
+    EXPECT_EQ(cooked[0].data[0], 1);
+    EXPECT_EQ(+cooked[1].dgn, 0xEF00u);
+    EXPECT_EQ(cooked[1].data[0], 0xA0);
+    EXPECT_EQ(cooked[1].data[7], 8);
 }
 
 TEST(LongMessages, OversizedAnnouncementIsIgnoredEntirely) {
@@ -138,43 +161,136 @@ TEST(LongMessages, FiftyFirstTransferTakesOverTheOldestSlot) {
     EXPECT_EQ(h.clients.cooked()[0].sa, 0x11);
 }
 
-TEST(LongMessages, AnswersRequestToSendFromTheDestination) {
-    const std::vector<uint8_t> rts = {0x10, 10, 0, 2, 0x05, 0xEB, 0xFE, 0x00};
+// Between two other nodes the real receiver answers: the tool only listens, in every mute mode,
+// and still hands on the message.
+TEST(LongMessages, FollowsTransfersBetweenOtherNodesSilently) {
     for (int32_t mode : {0, 1, 2, 3}) {
         SCOPED_TRACE(mode);
         TransmitHarness h;
         h.manager.muteMode().store(mode);
-        h.receive(0xEC80, 0x42, rts);
+        h.receive(0xEC80, 0x42, {0x10, 10, 0, 2, 0xFF, 0xEB, 0xFE, 0x00});
+        h.receive(0xEC42, 0x80, {0x11, 2, 1, 0xFF, 0xFF, 0xEB, 0xFE, 0x00});
+        h.receive(0xEB80, 0x42, packet(1));
+        h.receive(0xEB80, 0x42, packet(2));
+        h.receive(0xEC42, 0x80, {0x13, 10, 0, 2, 0xFF, 0xEB, 0xFE, 0x00});
+        EXPECT_TRUE(h.sender.frames().empty());
+        auto cooked = h.clients.cooked();
+        ASSERT_EQ(cooked.size(), 1u);
+        EXPECT_EQ(cooked[0].sa, 0x42);
+        EXPECT_EQ(+cooked[0].length, 10);
+    }
+}
+
+// A request to send addressed to the tool is answered from the tool's address, in windows no
+// larger than the sender allows, and acknowledged once complete - unless the tool is muted.
+TEST(LongMessages, AnswersRequestsToSendAddressedToTheTool) {
+    const std::vector<uint8_t> pgn = {0x00, 0xEF, 0x00};
+    auto control = [&](std::vector<uint8_t> head) {
+        head.insert(head.end(), pgn.begin(), pgn.end());
+        return head;
+    };
+    for (int32_t mode : {0, 1, 2, 3}) {
+        SCOPED_TRACE(mode);
+        TransmitHarness h;
+        h.manager.muteMode().store(mode);
+        h.receive(0xECF9, 0x42, control({0x10, 35, 0, 5, 2}));
+        for (uint8_t k = 1; k <= 5; ++k) h.receive(0xEBF9, 0x42, packet(k));
+        ASSERT_EQ(h.clients.cooked().size(), 1u);
+        EXPECT_EQ(+h.clients.cooked()[0].length, 35);
+
         auto frames = h.sender.frames();
         if (mode == 2) {
             EXPECT_TRUE(frames.empty());
             continue;
         }
-        ASSERT_EQ(frames.size(), 1u);
-        EXPECT_EQ(+frames[0].dgn, 0xEC42u);
-        EXPECT_EQ(frames[0].sa, 0x80);
-        EXPECT_EQ(frames[0].priority, 7);
-        EXPECT_EQ(frames[0].data, (std::vector<uint8_t>{0x11, 2, 1, 0xFF, 0x05, 0xEB, 0xFE, 0}));
-        // The slot collects the data that the answer invites.
-        h.receive(0xEB80, 0x42, packet(1));
-        h.receive(0xEB80, 0x42, packet(2));
-        ASSERT_EQ(h.clients.cooked().size(), 1u);
-        EXPECT_EQ(+h.clients.cooked()[0].length, 10);
+        std::vector<std::vector<uint8_t>> sent;
+        for (const auto& f : frames) {
+            EXPECT_EQ(+f.dgn, 0xEC42u);
+            EXPECT_EQ(f.sa, 0xF9);
+            EXPECT_EQ(f.priority, 7);
+            sent.push_back(f.data);
+        }
+        EXPECT_EQ(sent, (std::vector<std::vector<uint8_t>>{
+                            control({0x11, 2, 1, 0xFF, 0xFF}),
+                            control({0x11, 2, 3, 0xFF, 0xFF}),
+                            control({0x11, 1, 5, 0xFF, 0xFF}),
+                            control({0x13, 35, 0, 5, 0xFF}),
+                        }));
     }
 }
 
-TEST(LongMessages, OnlyRequestsToSendAreAnswered) {
-    for (uint8_t control : {0x20, 0x11, 0x13, 0xFF}) {
+// Only a request to send or a broadcast announce starts a transfer.
+TEST(LongMessages, OnlyAnnouncementsOpenSlots) {
+    struct Case {
+        uint32_t dgn;
+        uint8_t control;
+        bool opens;
+    } cases[] = {{0xEC80, 0x10, true},  {0xECFF, 0x20, true},  {0xEC80, 0x11, false},
+                 {0xEC80, 0x13, false}, {0xEC80, 0xFF, false}, {0xECFF, 0x10, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << c.dgn << " " << int{c.control});
         TransmitHarness h;
-        h.receive(0xEC80, 0x42, announce(10, 2, 0xFEEB, control));
-        EXPECT_TRUE(h.sender.frames().empty()) << int{control};
-        // ...but every control frame opens a slot.
-        EXPECT_EQ(h.longMessages.nextSlot(), 1u);
+        h.receive(c.dgn, 0x42, announce(10, 2, 0xFEEB, c.control));
+        EXPECT_EQ(h.longMessages.slot(0).active, c.opens);
+        EXPECT_EQ(h.longMessages.nextSlot(), c.opens ? 1u : 0u);
+        EXPECT_TRUE(h.sender.frames().empty());
     }
-    // Addressed to everyone there is no destination to answer from.
-    TransmitHarness h;
-    h.receive(0xECFF, 0x42, announce(10, 2, 0xFEEB, 0x10));
-    EXPECT_TRUE(h.sender.frames().empty());
+}
+
+// Either end may abort a transfer; an abort about another DGN leaves it open.
+TEST(LongMessages, AnAbortClosesItsTransfer) {
+    struct Case {
+        uint32_t dgn;
+        uint8_t sa;
+        uint32_t aborted;
+        bool closes;
+    } cases[] = {
+        {0xEC42, 0x80, 0xEF00, true}, {0xEC80, 0x42, 0xEF00, true}, {0xEC42, 0x80, 0xFEEB, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << c.dgn << " for " << c.aborted);
+        TransmitHarness h;
+        h.receive(0xEC80, 0x42, announce(14, 2, 0xEF00, 0x10));
+        h.receive(0xEC42, 0x80, {0x11, 2, 1, 0xFF, 0xFF, 0x00, 0xEF, 0x00});
+        h.receive(0xEB80, 0x42, packet(1));
+        h.receive(c.dgn, c.sa, announce(0xFFFF, 0xFF, c.aborted, 0xFF));
+        EXPECT_EQ(h.longMessages.slot(0).active, !c.closes);
+        h.receive(0xEB80, 0x42, packet(2));
+        EXPECT_EQ(h.clients.cooked().size(), c.closes ? 0u : 1u);
+    }
+}
+
+// A late frame finds its transfer gone: 750 ms between packets, 1250 ms for the data after the
+// receiver's clear-to-send (and for that answer after the request).
+TEST(LongMessages, SlotsTimeOut) {
+    struct Case {
+        const char* name;
+        bool request;
+        bool clearToSend;
+        int64_t beforeFirst;
+        int64_t beforeSecond;
+        bool completes;
+    } cases[] = {
+        {"broadcast on time", false, false, 750, 750, true},
+        {"broadcast first packet late", false, false, 751, 0, false},
+        {"broadcast second packet late", false, false, 0, 751, false},
+        {"data on time after the answer", true, true, 1250, 750, true},
+        {"data late after the answer", true, true, 1251, 0, false},
+        {"no answer in time", true, false, 1251, 0, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TransmitHarness h;
+        const uint32_t to = c.request ? 0x80 : 0xFF;
+        h.receive(0xEC00 + to, 0x42, announce(14, 2, 0xFEEB, c.request ? 0x10 : 0x20));
+        if (c.clearToSend) h.receive(0xEC42, 0x80, {0x11, 2, 1, 0xFF, 0xFF, 0xEB, 0xFE, 0x00});
+        h.clock.advanceMs(c.beforeFirst);
+        h.receive(0xEB00 + to, 0x42, packet(1));
+        h.clock.advanceMs(c.beforeSecond);
+        EXPECT_EQ(h.longMessages.slot(0).active, c.completes);
+        h.receive(0xEB00 + to, 0x42, packet(2));
+        EXPECT_EQ(h.clients.cooked().size(), c.completes ? 1u : 0u);
+        EXPECT_FALSE(h.longMessages.slot(0).active);
+    }
 }
 
 struct SendCase {

@@ -64,13 +64,16 @@ TEST_F(PeriodicDutiesTest, HousekeepingNeedsScanningAndAMuteModeOfZeroOrOne) {
     for (const auto& c : cases) {
         int runs = 0;
         int services = 0;
+        int paced = 0;
         duties.setHousekeeping([&] { ++runs; });
         duties.setServiceStep([&] { ++services; });
+        duties.setPacingStep([&] { ++paced; });
         manager.muteMode() = c.mute;
         manager.scanNetwork() = c.scan;
         for (int t = 0; t < 4; ++t) duties.tick();
         EXPECT_EQ(runs > 0, c.runs) << "mute " << c.mute << " scan " << c.scan;
         EXPECT_EQ(services, 1);  // the adapter service ignores mute mode
+        EXPECT_EQ(paced, 4);     // so does the pacing of long transfers, every tick
     }
 }
 

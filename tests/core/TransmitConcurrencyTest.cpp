@@ -47,6 +47,7 @@ TEST(TransmitPathConcurrency, LongTransfersStayWholeOnTheWire) {
         }
     });
     for (auto& t : threads) t.join();
+    h.drainPaced();
 
     // Every transfer reached the wire in one piece: replayed into a second tool, each one
     // reassembles to exactly what was sent.

@@ -112,6 +112,14 @@ struct TransmitHarness {
                                  static_cast<uint16_t>(data.size()), data));
     }
 
+    // Lets the fake clock run, 50 ms per periodic tick, until every long transfer is out.
+    void drainPaced() {
+        for (int tick = 0; tick < 100'000 && transmit.pacedFramesPending() > 0; ++tick) {
+            clock.advanceMs(BroadcastPacer::kGapMs);
+            transmit.pacingStep();
+        }
+    }
+
     MemorySettingsStore settings;
     FakeClock clock;
     DeviceTable devices{clock};

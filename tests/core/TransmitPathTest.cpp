@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/MuteMode.h"
@@ -100,10 +102,11 @@ TEST(TransmitPath, AcceptsTheLimits) {
     h.transmit.send(0x3FFFF, 0x42, 7, 8, data.data());
     h.transmit.send(0xFEEB, 0x42, 0, 1785, data.data());
     h.transmit.send(0xEF00, 0x42, 6, 0, nullptr);
+    h.drainPaced();
     auto frames = h.sender.frames();
     ASSERT_EQ(frames.size(), 1u + 256u + 1u);
     EXPECT_EQ(+frames[0].dgn, 0x3FFFFu);
-    EXPECT_EQ(+frames.back().length, 0);
+    EXPECT_EQ(+frames.back().dgn, 0xEBFFu);  // the long transfer's last packet
     EXPECT_TRUE(trace.lines().empty());
 }
 
@@ -125,12 +128,46 @@ TEST(TransmitPath, NineBytesGoOutAsTwoPackets) {
     TransmitHarness h;
     const uint8_t bytes[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
     h.transmit.sendRequest(*makeSendRequest(0x1FECA, 6, bytes));
+    h.drainPaced();
     auto frames = h.sender.frames();
     ASSERT_EQ(frames.size(), 3u);
     EXPECT_EQ(+frames[0].dgn, 0xECFFu);
     EXPECT_EQ(frames[0].data, (std::vector<uint8_t>{0x20, 9, 0, 2, 0xFF, 0xCA, 0xFE, 0x01}));
     EXPECT_EQ(frames[1].data, (std::vector<uint8_t>{1, 1, 2, 3, 4, 5, 6, 7}));
     EXPECT_EQ(frames[2].data, (std::vector<uint8_t>{2, 8, 9, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
+}
+
+// Broadcast transfers leave one frame per 50 ms and source address, and the sender never waits
+// for them: a transfer from another address interleaves, a second one from the same address
+// follows the first whole.
+TEST(TransmitPath, PacesBroadcastTransfersFiftyMillisecondsApart) {
+    TransmitHarness h;
+    const std::vector<uint8_t> bytes(20, 0x5A);
+    h.transmit.send(0xFEEB, 0x42, 6, 20, bytes.data());  // 3 packets
+    h.transmit.send(0x1FECA, 0x42, 6, 9, bytes.data());  // 2 packets
+    h.transmit.send(0xFEEB, 0x43, 6, 20, bytes.data());
+    EXPECT_EQ(h.sender.frames().size(), 2u);  // back with only the announcements out
+
+    std::map<uint8_t, std::vector<std::pair<int64_t, uint32_t>>> timeline;  // per address
+    size_t seen = 0;
+    for (int64_t ms = 0; ms <= 600; ms += 10) {
+        if (ms > 0) h.clock.advanceMs(10);
+        h.transmit.pacingStep();
+        const auto frames = h.sender.frames();
+        for (; seen < frames.size(); ++seen) {
+            timeline[frames[seen].sa].emplace_back(ms, frames[seen].dgn);
+        }
+    }
+    using Line = std::vector<std::pair<int64_t, uint32_t>>;
+    EXPECT_EQ(timeline[0x42], (Line{{0, 0xECFF},
+                                    {50, 0xEBFF},
+                                    {100, 0xEBFF},
+                                    {150, 0xEBFF},
+                                    {200, 0xECFF},
+                                    {250, 0xEBFF},
+                                    {300, 0xEBFF}}));
+    EXPECT_EQ(timeline[0x43], (Line{{0, 0xECFF}, {50, 0xEBFF}, {100, 0xEBFF}, {150, 0xEBFF}}));
+    EXPECT_EQ(h.transmit.pacedFramesPending(), 0u);
 }
 
 TEST(TransmitPath, EchoesAShortSendAsAReceivedFrame) {
@@ -209,7 +246,8 @@ TEST(TransmitPath, NoEchoWhenOffOrWithoutAdapter) {
 
 TEST(TransmitPath, SendsTheToolProductId) {
     TransmitHarness h;
-    h.receive(0xEA00, 0x42, {0xEB, 0xFE, 0x00});
+    h.receive(0xEAF9, 0x42, {0xEB, 0xFE, 0x00});
+    h.drainPaced();
     auto frames = h.sender.frames();
     ASSERT_EQ(frames.size(), 4u);
     EXPECT_EQ(frames[0].data, (std::vector<uint8_t>{0x20, 21, 0, 3, 0xFF, 0xEB, 0xFE, 0x00}));
@@ -225,35 +263,41 @@ TEST(TransmitPath, SendsTheToolProductId) {
 
 struct AnswerCase {
     uint32_t dgn;
+    uint8_t sa;
     uint32_t requested;
     bool legacyDm1;
     std::vector<uint32_t> answer;  // DGNs of the frames sent
 };
 
+// Only requests addressed to the tool, from another node, are answered.
 TEST(TransmitPath, AnswersOnlyTheRequestsItKnows) {
     const AnswerCase cases[] = {
-        {0xEAF9, 0xEE00, true, {0xEE00}},
-        {0xEAFF, 0xEE00, true, {}},
-        {0xEAF9, 0xFEEB, true, {}},
-        {0xEAF9, 0x1FECA, true, {}},
-        {0xEA42, 0xEE00, true, {}},
-        {0xEA00, 0xEE00, true, {0xEE00}},
-        {0xEA00, 0x1FECA, true, {0x1FECA}},
-        {0xEA00, 0x1FECA, false, {0x1FECA}},
-        {0xEA00, 0xFECA, true, {0xFECA}},
-        {0xEA00, 0xFECA, false, {}},
-        {0xEA00, 0xFEEB, true, {0xECFF, 0xEBFF, 0xEBFF, 0xEBFF}},
-        {0xEAFF, 0xFEEB, true, {}},
-        {0xEA00, 0x1FEF2, true, {}},
+        {0xEAF9, 0x42, 0xEE00, true, {0xEE00}},
+        {0xEAF9, 0x00, 0x1FECA, true, {0x1FECA}},
+        {0xEAF9, 0x42, 0x1FECA, false, {0x1FECA}},
+        {0xEAF9, 0x42, 0xFECA, true, {0xFECA}},
+        {0xEAF9, 0x42, 0xFECA, false, {}},
+        {0xEAF9, 0x42, 0xFEEB, true, {0xECFF, 0xEBFF, 0xEBFF, 0xEBFF}},
+        {0xEAF9, 0x42, 0x1FEF2, true, {}},
+        {0xEAF9, 0xF9, 0xEE00, true, {}},
+        {0xEAF9, 0xF9, 0xFEEB, true, {}},
+        {0xEAFF, 0x42, 0xEE00, true, {}},
+        {0xEAFF, 0x42, 0xFEEB, true, {}},
+        {0xEA42, 0x10, 0xEE00, true, {}},
+        {0xEA00, 0x42, 0xEE00, true, {}},
+        {0xEA00, 0x42, 0x1FECA, true, {}},
+        {0xEA00, 0x42, 0xFECA, true, {}},
+        {0xEA00, 0x42, 0xFEEB, true, {}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message()
-                     << std::hex << c.dgn << " for " << c.requested << " legacy " << c.legacyDm1);
+        SCOPED_TRACE(testing::Message() << std::hex << c.dgn << " from " << int{c.sa} << " for "
+                                        << c.requested << " legacy " << c.legacyDm1);
         TransmitHarness h;
         h.manager.setSupportLegacyDM1(c.legacyDm1);
-        h.receive(c.dgn, 0x42,
+        h.receive(c.dgn, c.sa,
                   {static_cast<uint8_t>(c.requested), static_cast<uint8_t>(c.requested >> 8),
                    static_cast<uint8_t>(c.requested >> 16)});
+        h.drainPaced();
         std::vector<uint32_t> sent;
         for (const auto& f : h.sender.frames()) sent.push_back(f.dgn);
         EXPECT_EQ(sent, c.answer);
@@ -263,8 +307,8 @@ TEST(TransmitPath, AnswersOnlyTheRequestsItKnows) {
 TEST(TransmitPath, AnswersCarryTheToolMessages) {
     TransmitHarness h;
     h.receive(0xEAF9, 0x42, {0x00, 0xEE, 0x00});
-    h.receive(0xEA00, 0x42, {0xCA, 0xFE, 0x01});
-    h.receive(0xEA00, 0x42, {0xCA, 0xFE, 0x00});
+    h.receive(0xEAF9, 0x42, {0xCA, 0xFE, 0x01});
+    h.receive(0xEAF9, 0x42, {0xCA, 0xFE, 0x00});
     auto f = h.sender.frames();
     ASSERT_EQ(f.size(), 3u);
     EXPECT_EQ(f[0].data, (std::vector<uint8_t>{0, 0, 0, 0x0E, 0, 0xF9, 0, 0}));
@@ -276,10 +320,22 @@ TEST(TransmitPath, AnswersCarryTheToolMessages) {
     }
 }
 
+// With echo on, the tool hears its own requests: asking itself is not answering itself.
+TEST(TransmitPath, NeverAnswersItsOwnEchoedRequest) {
+    TransmitHarness h;
+    h.sender.setEcho(true);
+    h.transmit.sendRequest(productIdScanRequest(kToolAddress));
+    h.drainPaced();
+    auto frames = h.sender.frames();
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(+frames[0].dgn, 0xEAF9u);
+    EXPECT_EQ(h.clients.raw().size(), 1u);  // the echo did come back
+}
+
 TEST(TransmitPath, ShortRequestIsNotReadPastItsBytes) {
     // Two bytes "00 EE": the missing third byte reads 0xFF, so nothing matches.
     TransmitHarness h;
-    h.receive(0xEA00, 0x42, {0x00, 0xEE});
+    h.receive(0xEAF9, 0x42, {0x00, 0xEE});
     EXPECT_TRUE(h.sender.frames().empty());
 }
 
@@ -315,7 +371,7 @@ TEST(MuteMode, EachSourceOfTheCoreObeysIt) {
         TransmitHarness h;
         h.manager.muteMode().store(mode);
 
-        h.receive(0xEA00, 0x42, {0xCA, 0xFE, 0x01});
+        h.receive(0xEAF9, 0x42, {0xCA, 0xFE, 0x01});
         EXPECT_EQ(h.sender.frames().size(), answers[mode] ? 1u : 0u) << "request answer";
         h.sender.clear();
 
@@ -324,7 +380,7 @@ TEST(MuteMode, EachSourceOfTheCoreObeysIt) {
         EXPECT_EQ(h.sender.frames().empty(), !housekeeping[mode]) << "housekeeping";
         h.sender.clear();
 
-        h.receive(0xEC80, 0x42, {0x10, 10, 0, 2, 0xFF, 0xEB, 0xFE, 0});
+        h.receive(0xECF9, 0x42, {0x10, 10, 0, 2, 0xFF, 0xEB, 0xFE, 0});
         EXPECT_EQ(h.sender.frames().size(), clearToSend[mode] ? 1u : 0u) << "clear to send";
         h.sender.clear();
 
