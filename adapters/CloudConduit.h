@@ -30,9 +30,9 @@ class RVCManager;
 //
 // Threads: connect, disconnect, service and the dialog run on the user-interface thread;
 // sendFrame on any thread that transmits; onTextMessage on the endpoint's worker thread,
-// which hands frames to the manager's intake under intakeMutex_. The link identity (token, link id,
-// code) is written by connect and read by the others under identityMutex_; the one-time code is
-// also kept as an atomic for the receive path.
+// which hands frames to the manager's intake under intakeMutex_. The link identity (token,
+// link id, code) is written by connect and read by the others under identityMutex_; the
+// one-time code is also kept as an atomic for the receive path.
 class CloudConduit : public Conduit {
   public:
     static constexpr const char* kErrorTitle = "KestrixLink Connection Error";
