@@ -42,7 +42,7 @@ void AdapterSelection::connectUsb() {
             notifier_.showMessage(kConfigurationErrorText, kConfigurationErrorTitle);
             return;
     }
-    if (chosen->connect()) makeCurrent(*chosen);
+    connectAndMakeCurrent(*chosen);
 }
 
 void AdapterSelection::connectCloud() {
@@ -52,7 +52,7 @@ void AdapterSelection::connectCloud() {
     }
     current().disconnect();
     makeCurrent(adapters_.none);
-    if (adapters_.cloud.connect()) makeCurrent(adapters_.cloud);
+    connectAndMakeCurrent(adapters_.cloud);
 }
 
 bool AdapterSelection::connectAdapter(Conduit& conduit) {
@@ -61,6 +61,12 @@ bool AdapterSelection::connectAdapter(Conduit& conduit) {
     startupDecided_ = true;
     current().disconnect();
     makeCurrent(adapters_.none);
+    return connectAndMakeCurrent(conduit);
+}
+
+bool AdapterSelection::connectAndMakeCurrent(Conduit& conduit) {
+    // The echo option may have been changed on another conduit since this one last ran.
+    conduit.loadEchoTransmits();
     if (!conduit.connect()) return false;
     makeCurrent(conduit);
     return true;

@@ -68,6 +68,8 @@ class AdapterSelection {
 
   private:
     void makeCurrent(Conduit& conduit);
+    // Connects a conduit that is not current yet, with the echo option as last saved.
+    bool connectAndMakeCurrent(Conduit& conduit);
     bool usbIsCurrent() const;
 
     AdapterSettings& settings_;

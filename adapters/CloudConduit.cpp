@@ -40,7 +40,7 @@ CloudConduit::CloudConduit(SettingsStore& settings, TransmitPath& transmit, RVCM
       streamPort_(settings, "Corvane", "KestrixLinkStreamPort", 8080),
       caFile_(settings, "Corvane", "KestrixLinkCAFile", ""),
       endpoint_(std::make_unique<WebsocketEndpoint>(
-          [this](const std::string& text) { onTextMessage(text); })) {}
+          [this](int32_t id, const std::string& text) { onTextMessage(id, text); })) {}
 
 CloudConduit::~CloudConduit() { endpoint_.reset(); }
 
@@ -54,6 +54,8 @@ int CloudConduit::connect() {
     details.linkId = linkId_.value();
     details.linkIdType = linkIdType_.value();
     if (!dialog_.ask(details)) return 0;
+    // The user asked for a new link: the old one goes before anything of the new one arrives.
+    if (getState() == kConnected || getState() == kLoggedIn) disconnect();
 
     int32_t otc = parseOtc(details.otcText);
     bool byModule = details.linkIdType == KestrixLinkDetails::kByModuleId;
@@ -121,10 +123,24 @@ int CloudConduit::connect() {
 }
 
 void CloudConduit::disconnect() {
-    int32_t id = connectionId();
-    if (id != -1) endpoint_->closeConnection(id, WebsocketEndpoint::kCloseNormal, "");
+    {
+        // Once this is done no text is being taken in, and none of the closing link will be.
+        std::lock_guard lock(intakeMutex_);
+        Conduit::setState(kDisconnected);
+    }
+    closeLink();
     manager_.reset();
-    Conduit::setState(kDisconnected);
+}
+
+void CloudConduit::closeLink() {
+    int32_t id = connectionId();
+    if (id == -1) return;
+    auto meta = endpoint_->getMetadata(id);
+    if (!meta) return;
+    const std::string status = meta->status();
+    if (status == "Connecting" || status == "Open") {
+        endpoint_->closeConnection(id, WebsocketEndpoint::kCloseNormal, "");
+    }
 }
 
 void CloudConduit::setState(int value) {
@@ -196,7 +212,9 @@ uint32_t CloudConduit::timestampNow() const {
     return us > static_cast<int64_t>(kMax) ? kMax : static_cast<uint32_t>(us);
 }
 
-void CloudConduit::onTextMessage(const std::string& text) {
+void CloudConduit::onTextMessage(int32_t id, const std::string& text) {
+    std::lock_guard lock(intakeMutex_);
+    if (id != connectionId() || getState() != kConnected) return;
     FrameMessage message = parseFrameMessage(text, otc(), timestampNow());
     switch (message.status) {
         case FrameMessage::Status::kFrame:

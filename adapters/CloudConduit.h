@@ -24,13 +24,15 @@ class RVCManager;
 // same host carrying frames as JSON texts both ways.
 //
 // States: 0 disconnected, 2 logged in while the websocket is still opening, 1 connected
-// (websocket open and the first connect text sent).
+// (websocket open and the first connect text sent). At most one link is ever open: a new
+// login closes the previous link first, and only texts of the current link in state 1 are
+// taken in, so a frame is never taken twice nor after a disconnect.
 //
 // Threads: connect, disconnect, service and the dialog run on the user-interface thread;
 // sendFrame on any thread that transmits; onTextMessage on the endpoint's worker thread,
-// which hands frames to the manager's intake. The link identity (token, link id, code) is
-// written by connect and read by the others under identityMutex_; the one-time code is also
-// kept as an atomic for the receive path.
+// which hands frames to the manager's intake under intakeMutex_. The link identity (token,
+// link id, code) is written by connect and read by the others under identityMutex_; the
+// one-time code is also kept as an atomic for the receive path.
 class CloudConduit : public Conduit {
   public:
     static constexpr const char* kErrorTitle = "KestrixLink Connection Error";
@@ -50,8 +52,8 @@ class CloudConduit : public Conduit {
 
     // Every 200 ms: link start, keep-alive and failure detection while in state 1 or 2.
     virtual void service();
-    // One websocket text received (worker thread).
-    virtual void onTextMessage(const std::string& text);
+    // One websocket text received on link `id` (worker thread).
+    virtual void onTextMessage(int32_t id, const std::string& text);
     // Traces the formatted text and shows it in a message box; returns `value`.
     virtual int reportError(int value, const char* format, ...)
         __attribute__((format(printf, 3, 4)));
@@ -75,6 +77,8 @@ class CloudConduit : public Conduit {
     // Received frames carry microseconds since this adapter was made, saturating.
     uint32_t timestampNow() const;
     void sendConnectText(int32_t id);
+    // Starts closing the current link, if it is opening or open.
+    void closeLink();
     CloudLinkIdentity identity() const;
 
     RVCManager& manager_;
@@ -95,6 +99,9 @@ class CloudConduit : public Conduit {
     std::atomic<int32_t> otc_{0};
     int32_t serviceCounter_ = 0;  // user-interface thread only
 
+    // Held while a received text is taken in, and while disconnect leaves state 1: no text
+    // is taken in after a disconnect has returned.
+    std::mutex intakeMutex_;
     mutable std::mutex identityMutex_;  // guards identity_
     CloudLinkIdentity identity_;
 

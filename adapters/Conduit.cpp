@@ -4,8 +4,21 @@
 
 namespace corvane {
 
+namespace {
+
+constexpr const char* kSection = "Corvane";
+
+}  // namespace
+
 Conduit::Conduit(SettingsStore& settings, TransmitPath& transmit)
-    : transmit_(transmit), echoTransmits_(settings, "Corvane", "EchoTransmits", 0) {}
+    : settings_(settings),
+      transmit_(transmit),
+      echoTransmits_(settings, kSection, "EchoTransmits", 0) {}
+
+void Conduit::loadEchoTransmits() {
+    const int32_t saved = settings_.readInteger(kSection, echoTransmits_.name()).value_or(0);
+    if (saved != echoTransmits_.value()) echoTransmits_.set(saved);
+}
 
 int Conduit::connect() {
     if (getState() == kDisabled) return 0;

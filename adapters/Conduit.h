@@ -45,6 +45,9 @@ class Conduit : public FrameSender {
     bool echoTransmits() const override { return echoTransmits_.value() != 0; }
     // Changes and saves this conduit's copy only.
     void setEchoTransmits(bool on) { echoTransmits_.set(on ? 1 : 0); }
+    // Takes up the saved value, which another conduit may have changed since this copy was
+    // made: the choice last made applies to the adapter connected next.
+    void loadEchoTransmits();
 
     // The transmit path's entry through this conduit: validates, splits long messages into
     // frames and echoes as this conduit's setting says.
@@ -54,6 +57,7 @@ class Conduit : public FrameSender {
     TransmitPath& transmitPath() { return transmit_; }
 
   private:
+    SettingsStore& settings_;
     TransmitPath& transmit_;
     IntegerSetting echoTransmits_;
     std::atomic<int32_t> state_{kDisconnected};

@@ -11,8 +11,10 @@ namespace {
 constexpr auto kProbeWait = std::chrono::milliseconds(20);
 constexpr auto kReconnectPause = std::chrono::milliseconds(50);
 constexpr auto kSenderPass = std::chrono::milliseconds(1);
-// An unanswered credit query is asked again after this long: the answer was lost.
-constexpr auto kCreditQueryRetry = std::chrono::milliseconds(20);
+// While the adapter has no room, it is asked again only this long after the last question:
+// an unanswered one was lost, and one answered "no room" is not worth repeating sooner (the
+// questions would crowd the line the adapter's answer and our frames need).
+constexpr auto kCreditQueryInterval = std::chrono::milliseconds(20);
 constexpr size_t kProbeRead = 1024;
 
 }  // namespace
@@ -125,6 +127,8 @@ void VexorSeriesConduit::disconnect() {
 void VexorSeriesConduit::shutdownLocked(bool onReader) {
     connected_.store(false, std::memory_order_release);
     if (sender_.joinable()) sender_.join();
+    const size_t dropped = dropQueued();
+    DebugPrint("Vexor-series adapter link ended: %zu unsent frame(s) dropped\r\n", dropped);
     if (!onReader) {
         port_.write("v.\n");
         stopping_ = true;
@@ -164,6 +168,7 @@ void VexorSeriesConduit::handleLine(std::string_view line) {
             int32_t c = parsed.credits - creditState_.sentSinceQuery;
             creditState_.credits = c > 0 ? c : 0;
             creditState_.queryOutstanding = false;
+            creditState_.answeredNoRoom = parsed.credits <= 0;
             creditState_.sentSinceQuery = 0;
             break;
         }
@@ -185,6 +190,14 @@ void VexorSeriesConduit::queryCredits() {
     port_.write("b?\n");
 }
 
+size_t VexorSeriesConduit::dropQueued() {
+    std::lock_guard lock(queueMutex_);
+    const size_t write = queueWrite_.load(std::memory_order_relaxed);
+    const size_t read = queueRead_.load(std::memory_order_relaxed);
+    queueRead_.store(write, std::memory_order_release);
+    return (write + kQueueSize - read) % kQueueSize;
+}
+
 bool VexorSeriesConduit::queueEmpty() const {
     return queueRead_.load(std::memory_order_relaxed) ==
            queueWrite_.load(std::memory_order_acquire);
@@ -192,8 +205,10 @@ bool VexorSeriesConduit::queueEmpty() const {
 
 void VexorSeriesConduit::sendFrame(uint32_t dgn, uint8_t sa, uint8_t priority, uint16_t length,
                                    const uint8_t* data) {
-    if (!connected() || length > 8) return;
+    if (length > 8) return;
+    // Checked under the lock: a frame taken after dropQueued() would wait for the next link.
     std::lock_guard lock(queueMutex_);
+    if (!connected()) return;
     size_t write = queueWrite_.load(std::memory_order_relaxed);
     size_t next = (write + 1) % kQueueSize;
     if (next == queueRead_.load(std::memory_order_acquire)) return;  // full: dropped
@@ -224,8 +239,10 @@ void VexorSeriesConduit::senderLoop() {
                 const auto now = std::chrono::steady_clock::now();
                 if (creditState_.credits == 0) {
                     // One query at a time: a second answer would count the same places twice.
-                    ask = !creditState_.queryOutstanding ||
-                          now - creditState_.queriedAt >= kCreditQueryRetry;
+                    // Places used up are asked for at once; no answer, or "no room", waits.
+                    const bool waited = now - creditState_.queriedAt >= kCreditQueryInterval;
+                    ask =
+                        waited || (!creditState_.queryOutstanding && !creditState_.answeredNoRoom);
                 } else {
                     --creditState_.credits;
                     if (creditState_.queryOutstanding) ++creditState_.sentSinceQuery;

@@ -24,7 +24,8 @@ class RVCManager;
 // The Vexor-series USB-CAN adapter: a serial line speaking text lines. connect() probes the
 // candidate ports for the adapter's banner; then a reader thread turns "R" lines into frames
 // for the manager's intake and a sender thread writes queued frames as "T" lines, as far as
-// the adapter's credits (free places in its transmit buffer) allow.
+// the adapter's credits (free places in its transmit buffer) allow. Frames still queued when
+// a link ends are dropped, never sent on a later link: a command minutes old is no command.
 //
 // Threads: connect/reconnect/disconnect/sendDataRate run on the user-interface thread (and
 // are serialised by lifecycleMutex_); sendFrame runs on any thread (queue tail under
@@ -64,7 +65,8 @@ class VexorSeriesConduit : public Conduit, public DataRateCommand {
     struct CreditState {
         int32_t credits = 0;
         bool queryOutstanding = false;
-        int32_t sentSinceQuery = 0;  // frames written after the outstanding query
+        bool answeredNoRoom = false;  // the last answer was "b=0"
+        int32_t sentSinceQuery = 0;   // frames written after the outstanding query
         std::chrono::steady_clock::time_point queriedAt{};
     };
 
@@ -78,6 +80,8 @@ class VexorSeriesConduit : public Conduit, public DataRateCommand {
     void senderLoop();
     void queryCredits();
     bool queueEmpty() const;
+    // Empties the queue once the sender has ended; how many frames were in it.
+    size_t dropQueued();
 
     RVCManager& manager_;
     AdapterSettings& adapterSettings_;

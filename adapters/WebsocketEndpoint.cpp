@@ -240,9 +240,10 @@ int32_t WebsocketEndpoint::openConnection(const std::string& uri, const std::str
                          websocketpp::close::status::get_string(code) +
                          "), close reason: " + c->get_remote_close_reason());
     });
-    con->set_message_handler([impl](websocketpp::connection_hdl, Client::message_ptr message) {
+    const int32_t id = meta->id();
+    con->set_message_handler([impl, id](websocketpp::connection_hdl, Client::message_ptr message) {
         if (message->get_opcode() == websocketpp::frame::opcode::text && impl->onText) {
-            impl->onText(message->get_payload());
+            impl->onText(id, message->get_payload());
         }
     });
     client.connect(con);

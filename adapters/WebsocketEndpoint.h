@@ -57,7 +57,8 @@ class connection_metadata {
 // inside. The text handler runs on the worker thread.
 class WebsocketEndpoint {
   public:
-    using TextHandler = std::function<void(const std::string& text)>;
+    // `id` names the connection the text came on.
+    using TextHandler = std::function<void(int32_t id, const std::string& text)>;
 
     static constexpr uint16_t kCloseNormal = 1000;
     static constexpr uint16_t kCloseGoingAway = 1001;

@@ -12,6 +12,8 @@ namespace corvane {
 class RoutedNotifier final : public UserNotifier {
   public:
     void route(UserNotifier* target) { target_.store(target, std::memory_order_release); }
+    // Where messages go now; null for the terminal.
+    UserNotifier* target() const { return target_.load(std::memory_order_acquire); }
     void showMessage(std::string_view text, std::string_view title) override {
         UserNotifier* target = target_.load(std::memory_order_acquire);
         if (target) {

@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "adapters/AdapterSelection.h"
+#include "adapters/AdapterSettings.h"
 #include "adapters/CloudConduit.h"
 #include "sim/relay/CertificateAuthority.h"
 #include "sim/relay/RelayServer.h"
@@ -365,6 +367,72 @@ TEST_F(CloudConduitTest, FramesBothWays) {
     EXPECT_EQ(+raw[0].length, 3);
     EXPECT_EQ(raw[0].data[2], 3);
     EXPECT_TRUE(trace.contains("\r\n[Bad JSON Object] {not json\r\n"));
+}
+
+TEST_F(CloudConduitTest, CloudAgainReplacesTheLinkAndNothingArrivesAfterDisconnect) {
+    RelayServer::Options options;
+    options.liveVehicle = false;
+    startRelay(options);
+    makeCloud();
+    link();
+    auto framesFrom = [&](uint8_t sa) {
+        size_t n = 0;
+        for (const auto& f : core.clients.raw()) n += f.sa == sa;
+        return n;
+    };
+    auto frameText = [](int sa) {
+        return R"({"code":42,"sa":)" + std::to_string(sa) + R"(,"pgn":130762,"data":[1]})";
+    };
+
+    // "Cloud" pressed again: a new login and link, and the old link closed.
+    ASSERT_EQ(cloud->connect(), 1) << messagesText();
+    ASSERT_TRUE(waitUntil([&] {
+        cloud->service();
+        return cloud->getState() == Conduit::kConnected;
+    }));
+    ASSERT_TRUE(waitUntil([&] { return connectTexts() >= 2; }));  // the relay has the new one
+    ASSERT_TRUE(waitUntil([&] { return relay->openLinks() == 1; }));
+    relay->sendToLinks(frameText(66));
+    relay->sendToLinks(frameText(67));
+    ASSERT_TRUE(waitUntil([&] { return framesFrom(67) == 1; }));
+    EXPECT_EQ(framesFrom(66), 1u);
+
+    cloud->disconnect();
+    relay->sendToLinks(frameText(68));  // on its way while the link closes
+    ASSERT_TRUE(waitUntil([&] { return cloud->metadata()->status() == "Closed"; }, 8000));
+    EXPECT_EQ(framesFrom(68), 0u);
+    EXPECT_EQ(framesFrom(66), 1u);
+}
+
+TEST_F(CloudConduitTest, AnEchoChosenWhileDisconnectedAppliesToTheNextLink) {
+    RelayServer::Options options;
+    options.liveVehicle = false;
+    startRelay(options);
+    makeCloud();
+    AdapterSettings adapterSettings(core.settings);
+    Conduit none(core.settings, core.transmit);
+    Conduit ft(core.settings, core.transmit);
+    Conduit serial(core.settings, core.transmit);
+    AdapterSelection selection(adapterSettings, core.transmit, notifier,
+                               {none, ft, *cloud, serial});
+    selection.toggleEchoTransmits();  // nothing connected: the no-adapter conduit's copy
+
+    selection.connectCloud();
+    ASSERT_TRUE(selection.isCurrent(*cloud)) << messagesText();
+    EXPECT_TRUE(cloud->echoTransmits());
+    ASSERT_TRUE(waitUntil([&] {
+        cloud->service();
+        return cloud->getState() == Conduit::kConnected;
+    }));
+    const uint8_t bytes[] = {0x5A};
+    cloud->send(0x1FECA, 249, 6, 1, bytes);
+    ASSERT_TRUE(waitUntil([&] { return relay->framesToVehicle().size() == 1; }));
+    // The tool's own frame comes back to the modules.
+    ASSERT_TRUE(waitUntil([&] { return !core.clients.raw().empty(); }));
+    EXPECT_EQ(core.clients.raw()[0].sa, 249);
+    EXPECT_EQ(core.clients.raw()[0].data[0], 0x5A);
+    selection.disconnect();
+    core.transmit.setSender(&core.sender);  // the conduits of this test go now
 }
 
 TEST_F(CloudConduitTest, TheSimulatedVehicleShowsUpThroughTheRelay) {

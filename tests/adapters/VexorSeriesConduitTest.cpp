@@ -22,6 +22,7 @@
 #include "platform/PseudoTerminal.h"
 #include "sim/SimulatedVehicle.h"
 #include "sim/VexorEmulator.h"
+#include "tests/support/CapturingTrace.h"
 #include "tests/support/FakeClock.h"
 
 namespace corvane {
@@ -221,6 +222,58 @@ TEST(VexorSeriesConduitConcurrency, CreditsZeroThenThree) {
     // The adapter empties its buffer again: the last two go out.
     rig.emulator.setCreditPool(std::nullopt);
     EXPECT_TRUE(waitFor([&] { return rig.emulator.transmits() == 5; }));
+}
+
+// An adapter without room is asked again at most every 20 ms. Counted from before the
+// connection, so that a slow machine can only make the rate look lower.
+TEST(VexorSeriesConduitConcurrency, AnAdapterWithNoRoomIsAskedAtMostEvery20Ms) {
+    VexorRig rig;
+    rig.emulator.setCreditPool(0);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(rig.conduit.connect(), 1);
+    const uint8_t data[1] = {1};
+    rig.conduit.sendFrame(0x1FFFD, kToolAddress, 6, 1, data);
+    ASSERT_TRUE(waitFor([&] { return rig.linesFromTool("b?") >= 15; }, 5000ms));
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+                             std::chrono::steady_clock::now() - start)
+                             .count();
+    const size_t asked = rig.linesFromTool("b?");
+    // The question at connection time, then one per 20 ms.
+    EXPECT_LE(asked, 2 + static_cast<size_t>(elapsed / 20)) << asked << " in " << elapsed << " ms";
+    EXPECT_EQ(rig.emulator.transmits() + rig.emulator.overflows(), 0u);
+}
+
+// Frames still queued when a link ends are dropped, with their count in the trace, and never
+// reach the adapter on the next link, whether the adapter was pulled out or disconnected.
+TEST(VexorSeriesConduitConcurrency, NothingQueuedOnALinkIsSentOnTheNext) {
+    for (bool unplug : {true, false}) {
+        SCOPED_TRACE(unplug ? "unplugged" : "disconnected");
+        test::CapturingTrace trace;
+        VexorRig rig;
+        rig.emulator.setCreditPool(0);  // the frames wait for room that never comes
+        ASSERT_EQ(rig.conduit.connect(), 1);
+        const uint8_t stale[1] = {0x0D};
+        for (int i = 0; i < 5; ++i) rig.conduit.sendFrame(0x1FFFD, kToolAddress, 6, 1, stale);
+        if (unplug) {
+            rig.emulator.stop();
+            ASSERT_TRUE(waitFor([&] { return rig.conduit.getState() == Conduit::kDisconnected; }));
+            ASSERT_TRUE(rig.emulator.start());
+            rig.conduit.serialPorts().set(rig.emulator.path());
+        } else {
+            rig.conduit.disconnect();
+        }
+        EXPECT_TRUE(trace.contains(": 5 unsent frame(s) dropped")) << trace.all();
+
+        rig.emulator.setCreditPool(std::nullopt);
+        ASSERT_EQ(rig.conduit.connect(), 1);
+        const uint8_t fresh[1] = {0xF5};
+        rig.conduit.sendFrame(0x1FFFD, kToolAddress, 6, 1, fresh);
+        // Frames leave in order: an old one still queued would have gone first.
+        ASSERT_TRUE(waitFor([&] { return rig.emulator.transmits() > 0; }));
+        EXPECT_EQ(rig.emulator.transmits(), 1u);
+        EXPECT_EQ(rig.linesFromTool("T19FFFDF9F5"), 1u);
+        EXPECT_EQ(rig.linesFromTool("T19FFFDF90D"), 0u);
+    }
 }
 
 TEST(VexorSeriesConduitConcurrency, QueueHoldsAtMost1999AndDropsTheRest) {
