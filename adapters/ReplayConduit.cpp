@@ -1,15 +1,15 @@
 #include "adapters/ReplayConduit.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "adapters/CandumpLogReader.h"
 #include "core/RVCManager.h"
 #include "debugport/DebugPrint.h"
+#include "platform/RegularFile.h"
 
 namespace corvane {
 
@@ -45,12 +45,16 @@ void ReplayConduit::setLoop(bool on) {
 }
 
 bool ReplayConduit::load(const std::string& path, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::string text;
+    const RegularFile::Status read = RegularFile::readAll(path, kMaxLogBytes, text);
+    if (read == RegularFile::Status::CannotOpen) {
         error = "Could not open the log file " + path;
         return false;
     }
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (read != RegularFile::Status::Ok) {
+        error = "The log file " + path + " " + RegularFile::describe(read, kMaxLogBytes);
+        return false;
+    }
     entries_.clear();
     CandumpLogReader reader(text);
     CandumpRecord record;
@@ -120,17 +124,33 @@ bool ReplayConduit::waitUntil(std::chrono::steady_clock::time_point due) {
     return !wake_.wait_until(lock, due, [this] { return stopRequested_; });
 }
 
+std::chrono::steady_clock::duration ReplayConduit::loopPause(double speed) const {
+    using Clock = std::chrono::steady_clock;
+    Clock::duration pause = kMinLoopPause;
+    if (speed > 0.0 && entries_.size() > 1) {
+        const double meanGap =
+            static_cast<double>(entries_.back().micros - entries_.front().micros) /
+            static_cast<double>(entries_.size() - 1) / speed;
+        pause = std::max(pause, std::chrono::duration_cast<Clock::duration>(
+                                    std::chrono::duration<double, std::micro>(meanGap)));
+    }
+    return pause;
+}
+
 void ReplayConduit::replayLoop(double speed, bool loop) {
     using Clock = std::chrono::steady_clock;
     const int64_t first = entries_.front().micros;
+    const Clock::duration pause = loopPause(speed);
     bool stopped = false;
-    do {
-        const auto start = Clock::now();
+    Clock::time_point start = Clock::now();
+    for (;;) {
+        Clock::time_point lastDue = start;
         for (const Entry& e : entries_) {
             if (speed > 0.0) {
                 const auto offset = std::chrono::duration<double, std::micro>(
                     static_cast<double>(e.micros - first) / speed);
-                if (!waitUntil(start + std::chrono::duration_cast<Clock::duration>(offset))) {
+                lastDue = start + std::chrono::duration_cast<Clock::duration>(offset);
+                if (!waitUntil(lastDue)) {
                     stopped = true;
                     break;
                 }
@@ -145,8 +165,17 @@ void ReplayConduit::replayLoop(double speed, bool loop) {
             manager_.intake(e.frame);
             played_.fetch_add(1, std::memory_order_relaxed);
         }
-        if (!stopped) passes_.fetch_add(1, std::memory_order_relaxed);
-    } while (loop && !stopped);
+        if (stopped) break;
+        passes_.fetch_add(1, std::memory_order_relaxed);
+        if (!loop) break;
+        // The next pass keeps the log's rhythm: it starts one pause after this pass's last
+        // frame was due, so even a one-frame log does not restart without end.
+        start = (speed > 0.0 ? lastDue : Clock::now()) + pause;
+        if (!waitUntil(start)) {
+            stopped = true;
+            break;
+        }
+    }
     if (stopped) return;
     std::ostringstream text;
     text << "Replay finished: " << played_.load() << " frames played, " << skipped_.load()

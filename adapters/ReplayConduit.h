@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -29,6 +30,10 @@ class ReplayConduit : public Conduit {
   public:
     static constexpr const char* kTitle = "Replay";
     static constexpr double kAsFastAsPossible = 0.0;
+    // A log is read whole into memory; a larger one is refused rather than exhausting it.
+    static constexpr size_t kMaxLogBytes = size_t{256} << 20;
+    // The shortest pause between the passes of a loop, whatever the log and the speed.
+    static constexpr std::chrono::milliseconds kMinLoopPause{10};
 
     ReplayConduit(SettingsStore& settings, TransmitPath& transmit, RVCManager& manager,
                   UserNotifier& notifier);
@@ -43,10 +48,12 @@ class ReplayConduit : public Conduit {
     // 1.0 plays with the original timing, 10.0 ten times faster, kAsFastAsPossible without
     // waits. Negative speeds count as 1.0.
     void setSpeed(double speed);
+    // Loops keep the log's rhythm: the next pass starts the log's mean gap between frames
+    // (at the chosen speed) after the last frame, and never less than kMinLoopPause after it.
     void setLoop(bool on);
 
     // Reads the whole file and starts playing. 0 (with a message) when the file cannot be
-    // read or holds no frame.
+    // read, is not a regular file, is larger than kMaxLogBytes or holds no frame.
     int connect() override;
     int reconnect() override;
     void disconnect() override;
@@ -73,6 +80,8 @@ class ReplayConduit : public Conduit {
 
     bool load(const std::string& path, std::string& error);
     void replayLoop(double speed, bool loop);
+    // The wait between the last frame of a pass and the first of the next.
+    std::chrono::steady_clock::duration loopPause(double speed) const;
     // Waits until `due` or until told to stop; true when it is time to play.
     bool waitUntil(std::chrono::steady_clock::time_point due);
     void stopThread();

@@ -42,9 +42,25 @@ int main(int argc, char** argv) {
     for (const auto& word : cl.unknown)
         std::fprintf(stderr, "corvane: ignoring %s\n", word.c_str());
 
-    // One copy of the program at a time; a second start ends without a word.
-    auto instance = corvane::InstanceLock::acquire();
-    if (!instance) return 0;
+    // One copy of the program at a time. A runtime folder that others could tamper with is
+    // not used at all: that ends the start with an error, not as if a copy were running.
+    corvane::InstanceLockAttempt instance = corvane::InstanceLock::tryAcquire();
+    switch (instance.refusal) {
+        case corvane::InstanceLock::Refusal::None:
+            break;
+        case corvane::InstanceLock::Refusal::HeldElsewhere:
+            std::fprintf(stderr, "corvane: another copy is already running (runtime folder %s)\n",
+                         instance.folder.c_str());
+            return 0;
+        case corvane::InstanceLock::Refusal::FolderUnusable:
+            std::fprintf(stderr, "corvane: the runtime folder %s is refused: it %s\n",
+                         instance.folder.c_str(), instance.reason.c_str());
+            return 1;
+        case corvane::InstanceLock::Refusal::LockFileUnusable:
+            std::fprintf(stderr, "corvane: the single-instance lock cannot be taken: %s\n",
+                         instance.reason.c_str());
+            return 1;
+    }
 
     const bool window = !cl.headless && corvane::DisplayAvailable();
     std::unique_ptr<QCoreApplication> app;

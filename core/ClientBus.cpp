@@ -185,6 +185,13 @@ std::optional<uint16_t> ClientBus::nextFreeId_locked(const RVCClient* forFilterO
 }
 
 void ClientBus::registerClient(const std::string& slotName) {
+    // The tool's own slot: traffic for that client would land in the tool's inbox and be
+    // taken for module requests (re-transmitted from any address).
+    if (slotName == kToolSlot) {
+        DebugPrint("Client registration under the tool's own slot name %s refused\r\n",
+                   slotName.c_str());
+        return;
+    }
     // Only this thread adds clients, so the count cannot grow between here and the insertion.
     if (const size_t registered = clientCount(); registered >= kMaxClients) {
         DebugPrint("Client registration of %s refused: %zu modules are registered\r\n",

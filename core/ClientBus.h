@@ -36,6 +36,7 @@ class TransmitPath;
 // The mutex is never held while transmitting or dispatching, which re-enter deliverRaw().
 class ClientBus final : public ClientDelivery {
   public:
+    // The tool's own mailslot; no module may register under this name.
     static constexpr const char* kToolSlot = "RVCManager";
     // Registered modules at most. Each holds a descriptor and a thread of the tool's, so a
     // module that registers in a loop must not take them all from the rest of the program.

@@ -4,12 +4,13 @@
 #include <cstdio>
 #include <fstream>
 #include <iomanip>
-#include <iterator>
 #include <locale>
 #include <sstream>
 
 #include "core/Vocabulary.h"
+#include "debugport/DebugPrint.h"
 #include "platform/FileReplacement.h"
+#include "platform/RegularFile.h"
 
 namespace corvane {
 
@@ -187,12 +188,15 @@ std::string CompareDeviceListText(const std::string& path, std::span<const uint8
 }
 
 std::optional<std::string> CompareDeviceList(const std::string& path, const DeviceTable& table) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in),
-                                     std::istreambuf_iterator<char>()};
-    if (in.bad()) return std::nullopt;
-    return CompareDeviceListText(path, bytes, table);
+    std::string text;
+    const RegularFile::Status read = RegularFile::readAll(path, kMaxDeviceListBytes, text);
+    if (read != RegularFile::Status::Ok) {
+        DebugPrint("Device list %s %s\r\n", path.c_str(),
+                   RegularFile::describe(read, kMaxDeviceListBytes).c_str());
+        return std::nullopt;
+    }
+    return CompareDeviceListText(
+        path, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()), table);
 }
 
 }  // namespace corvane

@@ -67,7 +67,11 @@ std::string DeviceListSortKey(const DeviceListEntry& entry);
 std::string CompareDeviceListText(const std::string& path, std::span<const uint8_t> fileBytes,
                                   const DeviceTable& table);
 
-// The same for a file on disk; nothing when the file cannot be read.
+// A saved list holds one short line per device; anything larger is not one.
+inline constexpr size_t kMaxDeviceListBytes = size_t{4} << 20;
+
+// The same for a file on disk; nothing when the file cannot be read, is not a regular file
+// (a FIFO, a device) or is larger than kMaxDeviceListBytes.
 std::optional<std::string> CompareDeviceList(const std::string& path, const DeviceTable& table);
 
 }  // namespace corvane

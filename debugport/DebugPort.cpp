@@ -1,8 +1,11 @@
 #include "debugport/DebugPort.h"
 
 #include <array>
+#include <cstdio>
+#include <string>
 
 #include "debugport/LineAssembler.h"
+#include "platform/TcpPeerOwner.h"
 
 namespace corvane {
 
@@ -20,7 +23,15 @@ DebugPort::~DebugPort() { stop(); }
 bool DebugPort::start(bool forThisRun) {
     if (started_ || (!forThisRun && !enabledSetting())) return false;
     started_ = true;
-    if (!listener_.listen(kListenAddress, requestedPort_)) return false;
+    if (!listener_.listen(kListenAddress, requestedPort_)) {
+        // Perhaps somebody else holds the port: whoever connects to it then is not talking
+        // to us, and the user must know.
+        DebugPrint("Debug port %u cannot be opened (%s); it stays closed\r\n",
+                   unsigned{requestedPort_}, listener_.error().c_str());
+        std::fprintf(stderr, "corvane: the debug port %u cannot be opened (%s); it stays closed\n",
+                     unsigned{requestedPort_}, listener_.error().c_str());
+        return false;
+    }
     port_.store(listener_.port(), std::memory_order_relaxed);
     running_.store(true, std::memory_order_release);
     thread_ = std::thread([this] { run(); });
@@ -43,6 +54,7 @@ void DebugPort::run() {
     while (!stop_.load(std::memory_order_acquire)) {
         std::optional<TcpStream> stream = listener_.accept();
         if (!stream) break;
+        if (!fromThisUser(*stream)) continue;  // closed unserved
         {
             std::lock_guard lock(clientMutex_);
             client_ = &*stream;
@@ -64,6 +76,16 @@ void DebugPort::run() {
     listener_.close();
     port_.store(0, std::memory_order_relaxed);
     running_.store(false, std::memory_order_release);
+}
+
+bool DebugPort::fromThisUser(const TcpStream& stream) const {
+    const std::optional<uint32_t> peer = stream.peerUserId();
+    const uint32_t us = TcpPeerOwner::currentUser();
+    if (peer && *peer == us) return true;
+    const std::string who = peer ? "user " + std::to_string(*peer) : std::string("an unknown user");
+    DebugPrint("Debug port connection from %s refused\r\n", who.c_str());
+    std::fprintf(stderr, "corvane: debug port connection from %s refused\n", who.c_str());
+    return false;
 }
 
 void DebugPort::serve(TcpStream& stream) {

@@ -18,7 +18,10 @@ namespace corvane {
 
 // The TCP text port for developers: one client at a time types command words and reads the
 // reports, and - while connected - receives every DebugPrint line. Listens on 127.0.0.1 only:
-// traces and commands are nobody else's business on the network.
+// traces and commands are nobody else's business on the network. Nor are they another local
+// user's: a connection is served only when its other end belongs to the user running the
+// tool (a "folder" command would otherwise let anybody choose the modules we start); any
+// other is closed unserved, with a trace and a line on stderr.
 //
 // Threads: start()/stop() on the thread that owns the object; the listener thread accepts,
 // reads and runs commands; write() (the trace sink) from any thread. clientMutex_ guards the
@@ -38,7 +41,8 @@ class DebugPort final : public DebugSink {
     bool enabledSetting() const { return enabled_.value() == 1; }
 
     // Opens the port when DebugPortEnabled is 1 or `forThisRun` is set. False when the port
-    // stays closed (not wanted, already started once, or the socket could not be set up).
+    // stays closed (not wanted, already started once, or the socket could not be set up; the
+    // last is told in the trace and on stderr).
     bool start(bool forThisRun = false);
     // Ends the listener, whether it waits for a client, reads one or runs a command, and
     // waits for it; then drops every command. Safe to call more than once.
@@ -57,6 +61,8 @@ class DebugPort final : public DebugSink {
 
   private:
     void run();
+    // Whether the client is the user running the tool; traces the refusal when not.
+    bool fromThisUser(const TcpStream& stream) const;
     void serve(TcpStream& stream);
 
     IntegerSetting enabled_;

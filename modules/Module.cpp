@@ -2,10 +2,9 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "core/DeviceTable.h"
+#include "debugport/DebugPrint.h"
 #include "modules/ModuleTestIDNumber.h"
 #include "modules/ModuleTestIDNumberGrep.h"
 #include "modules/ModuleTestMakeGrep.h"
@@ -14,6 +13,7 @@
 #include "modules/ModuleTestSerialNumber.h"
 #include "modules/ModuleTestSerialNumberGrep.h"
 #include "platform/FileInfo.h"
+#include "platform/RegularFile.h"
 
 namespace corvane {
 
@@ -74,9 +74,17 @@ std::shared_ptr<Module> Module::fromPlainFile(ModuleType type, const std::string
 bool Module::loadDefinition(const std::string& path) {
     file = path;
     definitionFile = path;
-    std::fstream in(path, std::ios::in | std::ios::out | std::ios::binary);
-    if (!in || isReadOnly(path)) return false;
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string text;
+    const RegularFile::Status read =
+        RegularFile::readAll(path, kMaxDefinitionBytes, text, RegularFile::Access::ReadWrite);
+    if (read != RegularFile::Status::Ok) {
+        if (read != RegularFile::Status::CannotOpen) {
+            DebugPrint("Module definition %s %s; skipped\r\n", path.c_str(),
+                       RegularFile::describe(read, kMaxDefinitionBytes).c_str());
+        }
+        return false;
+    }
+    if (isReadOnly(path)) return false;
     apply(ParseModuleDefinition(text, path));
     return true;
 }
@@ -118,7 +126,7 @@ std::string Module::fileDate() const {
     }
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) return {};  // no file named at all
-    if (!std::ifstream(path, std::ios::binary)) return {};
+    if (!RegularFile::open(path).isOpen()) return {};
     auto written = FileInfo::lastWriteTime(path);
     if (!written) return "Error";
     auto local = FileInfo::toLocalTime(*written);

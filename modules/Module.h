@@ -38,8 +38,13 @@ class Module {
                                                  const std::string& description,
                                                  const std::string& folder);
 
+    // Definitions are a few lines; anything larger is not one.
+    static constexpr size_t kMaxDefinitionBytes = size_t{4} << 20;
+
     // Fills the module from the definition file at path. False when the file is missing,
-    // cannot be opened for reading and writing, or is read-only; its content never fails.
+    // cannot be opened for reading and writing, is read-only, is not a regular file (a FIFO
+    // or a device carrying the name) or is larger than kMaxDefinitionBytes; its content never
+    // fails.
     bool loadDefinition(const std::string& path);
     // Takes over a parsed definition (tests are appended after any existing ones).
     void apply(const ModuleDefinition& definition);

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 namespace corvane {
 
@@ -12,20 +13,39 @@ namespace {
 
 constexpr size_t kMaxSlotName = 64;
 
+// `what` and the system's word for `error` (taken before anything could change errno).
+std::string because(int error, std::string_view what) {
+    return std::string(what) + ": " + std::strerror(error);
+}
+
 // Makes `path` (and any missing parent) and checks that it is this user's own folder, mode 0700.
-bool ensurePrivateFolder(const std::string& path) {
-    if (path.empty()) return false;
+// Empty when it is; otherwise why not. Other users may never write to it: they could plant
+// sockets or a lock file in it. Looser read rights of our own folder are tightened.
+std::string makePrivateFolder(const std::string& path) {
+    if (path.empty()) return "is not named";
     for (size_t slash = path.find('/', 1); slash != std::string::npos;
          slash = path.find('/', slash + 1)) {
         std::string parent = path.substr(0, slash);
-        if (::mkdir(parent.c_str(), 0700) != 0 && errno != EEXIST) return false;
+        if (::mkdir(parent.c_str(), 0700) != 0 && errno != EEXIST) {
+            const int error = errno;
+            return because(error, "cannot be created (" + parent + ")");
+        }
     }
-    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+        return because(errno, "cannot be created");
+    }
     struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0) return false;
-    if (!S_ISDIR(info.st_mode) || info.st_uid != ::getuid()) return false;
-    if ((info.st_mode & 0777) != 0700 && ::chmod(path.c_str(), 0700) != 0) return false;
-    return true;
+    if (::lstat(path.c_str(), &info) != 0) return because(errno, "cannot be examined");
+    if (S_ISLNK(info.st_mode)) return "is a symbolic link";
+    if (!S_ISDIR(info.st_mode)) return "is not a folder";
+    if (info.st_uid != ::getuid()) {
+        return "belongs to another user (uid " + std::to_string(info.st_uid) + ")";
+    }
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) return "is writable by other users";
+    if ((info.st_mode & 0777) != 0700 && ::chmod(path.c_str(), 0700) != 0) {
+        return because(errno, "cannot be made private");
+    }
+    return {};
 }
 
 std::string fromEnvironment(const char* name) {
@@ -35,15 +55,22 @@ std::string fromEnvironment(const char* name) {
 
 }  // namespace
 
-std::optional<std::string> runtimeDirectory() {
-    std::string path = fromEnvironment("CORVANE_RUNTIME_DIR");
-    if (path.empty()) {
+RuntimeDirCheck checkRuntimeDirectory() {
+    RuntimeDirCheck check;
+    check.path = fromEnvironment("CORVANE_RUNTIME_DIR");
+    if (check.path.empty()) {
         std::string xdg = fromEnvironment("XDG_RUNTIME_DIR");
-        path = xdg.empty() ? "/tmp/corvane-" + std::to_string(::getuid()) : xdg + "/corvane";
+        check.path = xdg.empty() ? "/tmp/corvane-" + std::to_string(::getuid()) : xdg + "/corvane";
     }
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    if (!ensurePrivateFolder(path)) return std::nullopt;
-    return path;
+    while (check.path.size() > 1 && check.path.back() == '/') check.path.pop_back();
+    check.problem = makePrivateFolder(check.path);
+    return check;
+}
+
+std::optional<std::string> runtimeDirectory() {
+    RuntimeDirCheck check = checkRuntimeDirectory();
+    if (!check.usable()) return std::nullopt;
+    return check.path;
 }
 
 std::optional<std::string> mailslotDirectory() {
@@ -51,7 +78,9 @@ std::optional<std::string> mailslotDirectory() {
     if (!runtime) return std::nullopt;
     std::string mailslots = *runtime + "/mailslot";
     std::string rvc = mailslots + "/RVC";
-    if (!ensurePrivateFolder(mailslots) || !ensurePrivateFolder(rvc)) return std::nullopt;
+    if (!makePrivateFolder(mailslots).empty() || !makePrivateFolder(rvc).empty()) {
+        return std::nullopt;
+    }
     return rvc;
 }
 

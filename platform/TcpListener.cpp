@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace corvane {
 
@@ -27,20 +28,30 @@ TcpListener::~TcpListener() {
 
 bool TcpListener::listen(const std::string& address, uint16_t port) {
     close();
+    error_.clear();
+    auto fail = [this](const char* step, int fd) {
+        error_ = std::string(step) + ": " + std::strerror(errno);
+        if (fd >= 0) ::close(fd);
+        return false;
+    };
     sockaddr_in at{};
     at.sin_family = AF_INET;
     at.sin_port = htons(port);
-    if (inet_pton(AF_INET, address.c_str(), &at.sin_addr) != 1) return false;
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
-    int on = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    socklen_t size = sizeof at;
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&at), sizeof at) != 0 ||
-        ::listen(fd, SOMAXCONN) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&at), &size) != 0) {
-        ::close(fd);
+    if (inet_pton(AF_INET, address.c_str(), &at.sin_addr) != 1) {
+        error_ = "not an IPv4 address: " + address;
         return false;
+    }
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return fail("socket", fd);
+    int on = 1;
+    if (setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0) {
+        return fail("SO_REUSEADDR", fd);
+    }
+    socklen_t size = sizeof at;
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&at), sizeof at) != 0) return fail("bind", fd);
+    if (::listen(fd, SOMAXCONN) != 0) return fail("listen", fd);
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&at), &size) != 0) {
+        return fail("getsockname", fd);
     }
     fd_ = fd;
     port_ = ntohs(at.sin_port);

@@ -11,6 +11,8 @@
 #include <chrono>
 #include <utility>
 
+#include "platform/TcpPeerOwner.h"
+
 namespace corvane {
 
 namespace {
@@ -26,6 +28,11 @@ TcpStream::TcpStream(int fd) : fd_(fd) {
 }
 
 TcpStream::~TcpStream() { close(); }
+
+std::optional<uint32_t> TcpStream::peerUserId() const {
+    if (fd_ < 0) return std::nullopt;
+    return TcpPeerOwner::ofConnection(fd_);
+}
 
 TcpStream::TcpStream(TcpStream&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
 

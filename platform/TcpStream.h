@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -24,6 +25,8 @@ class TcpStream {
     static TcpStream connectTo(const std::string& address, uint16_t port);
 
     bool valid() const { return fd_ >= 0; }
+    // The uid of the local user at the other end (see TcpPeerOwner); nothing when unknown.
+    std::optional<uint32_t> peerUserId() const;
     // True when a receive() would not block, within timeoutMs.
     bool waitReadable(int timeoutMs) const;
     // Bytes received (> 0), 0 when the peer closed, -1 on an error.

@@ -1,19 +1,15 @@
 #include "script/ScriptFile.h"
 
-#include <filesystem>
-#include <system_error>
-
+#include "platform/RegularFile.h"
 #include "script/ScriptText.h"
 
 namespace corvane {
 
 bool ScriptFile::Open(const std::string& path) {
     Close();
-    // Only regular files: a device such as /dev/zero would never deliver a line.
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) return false;
-    // Read-only: a script shipped on a read-only medium must still run.
-    file_ = std::fopen(path.c_str(), "rb");
+    // Only regular files: a device such as /dev/zero would never deliver a line, a FIFO
+    // would block the opening. Read-only: a script shipped on a read-only medium must run.
+    file_ = RegularFile::open(path).releaseAsStream();
     return file_ != nullptr;
 }
 

@@ -1,16 +1,20 @@
 #include "script/ui/QuickScriptText.h"
 
 #include <fstream>
-#include <iterator>
+#include <limits>
 
+#include "platform/RegularFile.h"
 #include "script/ScriptText.h"
 
 namespace corvane {
 
 std::vector<std::string> QuickScriptText::Load(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return {};
-    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    // Only a regular file: a FIFO would block the window, a device never end. No size limit:
+    // running saves the edit over the file, so a cut file would be lost.
+    std::string text;
+    if (RegularFile::readAll(path, std::numeric_limits<size_t>::max(), text) !=
+        RegularFile::Status::Ok)
+        return {};
     const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(text.data()),
                                          text.size());
     std::vector<std::string> lines;

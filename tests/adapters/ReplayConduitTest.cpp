@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -207,27 +208,39 @@ TEST(ReplayConduitConcurrency, MalformedLinesAreCountedAndReported) {
 }
 
 TEST(ReplayConduitConcurrency, FilesThatCannotBePlayed) {
+    enum class Kind { Missing, Text, Fifo, Device };
     struct Case {
-        const char* name;
-        const char* content;  // null: the file does not exist
-        const char* message;
+        const char* name;  // in a fresh folder, or the device itself
+        Kind kind;
+        const char* content;
+        const char* message;  // how the message starts
+        const char* reason;   // and what it says further on
     };
     const Case cases[] = {
-        {"missing.log", nullptr, "Could not open the log file "},
-        {"empty.log", "", "The log file "},
-        {"standard.log", "(1700000000.000000) can0 123#01\n", "The log file "},
+        {"missing.log", Kind::Missing, "", "Could not open the log file ", ""},
+        {"empty.log", Kind::Text, "", "The log file ", "holds no extended CAN frame"},
+        {"standard.log", Kind::Text, "(1700000000.000000) can0 123#01\n", "The log file ",
+         "holds no extended CAN frame"},
+        // Would block the start for ever, or read until memory runs out.
+        {"fifo.log", Kind::Fifo, "", "The log file ", "is not a regular file"},
+        {"/dev/zero", Kind::Device, "", "The log file /dev/zero", "is not a regular file"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TempFolder folder;
-        if (c.content) test::writeFile(folder.file(c.name), c.content);
+        const std::string path = c.kind == Kind::Device ? c.name : folder.file(c.name);
+        if (c.kind == Kind::Text) test::writeFile(path, c.content);
+        if (c.kind == Kind::Fifo) {
+            ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+        }
         ReplayRig rig;
-        rig.replay.setFile(folder.file(c.name));
+        rig.replay.setFile(path);
         EXPECT_EQ(rig.replay.connect(), 0);
         EXPECT_EQ(rig.replay.getState(), Conduit::kDisconnected);
         auto shown = rig.notifier.shown();
         ASSERT_EQ(shown.size(), 1u);
         EXPECT_EQ(shown[0].first.rfind(c.message, 0), 0u) << shown[0].first;
+        EXPECT_NE(shown[0].first.find(c.reason), std::string::npos) << shown[0].first;
         EXPECT_EQ(shown[0].second, "Replay");
     }
 }
@@ -246,6 +259,38 @@ TEST(ReplayConduitConcurrency, LoopsUntilDisconnected) {
     EXPECT_GE(rig.replay.framesPlayed(), 9u);
     EXPECT_EQ(rig.replay.getState(), Conduit::kDisconnected);
     EXPECT_TRUE(rig.notifier.shown().empty());
+}
+
+// A loop of a log with a single frame (or played as fast as possible) still pauses between
+// passes: it once restarted without end and kept a core busy.
+TEST(ReplayConduitConcurrency, ALoopPausesBetweenPassesWhateverTheLog) {
+    struct Case {
+        std::vector<int64_t> offsetsMs;
+        double speed;
+    };
+    const Case cases[] = {{{0}, 1.0},
+                          {{0}, ReplayConduit::kAsFastAsPossible},
+                          {{0, 1, 2}, ReplayConduit::kAsFastAsPossible}};
+    constexpr uint64_t kPasses = 21;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.offsetsMs.size()) + " frames at speed " +
+                     std::to_string(c.speed));
+        TempFolder folder;
+        test::writeFile(folder.file("short.log"), logAt(c.offsetsMs));
+        ReplayRig rig;
+        rig.replay.setFile(folder.file("short.log"));
+        rig.replay.setSpeed(c.speed);
+        rig.replay.setLoop(true);
+        ASSERT_EQ(rig.replay.connect(), 1);
+        ASSERT_TRUE(waitFor([&] { return rig.replay.passes() >= 1; }));
+        const auto since = Steady::now();
+        const uint64_t from = rig.replay.passes();
+        ASSERT_TRUE(waitFor([&] { return rig.replay.passes() >= from + kPasses; }));
+        const auto took = Steady::now() - since;
+        rig.replay.disconnect();
+        // Each pass waited at least the shortest pause; half of that is margin enough.
+        EXPECT_GE(took, (kPasses - 1) * ReplayConduit::kMinLoopPause / 2);
+    }
 }
 
 TEST(ReplayConduitConcurrency, DisconnectStopsALongWaitAndForgetsTheNetwork) {

@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "adapters/AdapterSettings.h"
 #include "adapters/Conduit.h"
@@ -237,6 +241,54 @@ TEST(InstanceLock, AcquireUsesTheRuntimeFolder) {
     }
     EXPECT_TRUE(InstanceLock::acquire().has_value());
     unsetenv("CORVANE_RUNTIME_DIR");
+}
+
+// The real program on a runtime folder other users could tamper with: it ends at once with an
+// error naming the folder and what is wrong with it. A copy already running is told apart.
+TEST(StartupRuntimeFolder, ARefusedFolderEndsTheStartWithAReason) {
+    QTemporaryDir dir;
+    const QString base = dir.path();
+    QDir().mkdir(base + "/open");
+    ASSERT_EQ(chmod((base + "/open").toLocal8Bit().constData(), 0777), 0);
+    QDir().mkdir(base + "/private");
+    ASSERT_EQ(chmod((base + "/private").toLocal8Bit().constData(), 0700), 0);
+    QFile::link(base + "/private", base + "/link");
+    auto held = InstanceLock::acquireAt((base + "/private/corvane.lock").toStdString());
+    ASSERT_TRUE(held.has_value());
+    const bool root = geteuid() == 0;
+    if (root) {
+        QDir().mkdir(base + "/foreign");
+        ASSERT_EQ(chown((base + "/foreign").toLocal8Bit().constData(), 65534, 65534), 0);
+    }
+
+    struct Case {
+        QString folder;
+        int exitCode;
+        QString says;
+    };
+    std::vector<Case> cases = {
+        {base + "/open", 1, "is writable by other users"},
+        {base + "/link", 1, "is a symbolic link"},
+        {base + "/private", 0, "another copy is already running"},
+    };
+    if (root) cases.push_back({base + "/foreign", 1, "belongs to another user (uid 65534)"});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder.toStdString());
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("CORVANE_RUNTIME_DIR", c.folder);
+        env.insert("CORVANE_CONFIG_DIR", base + "/config");
+        program.setProcessEnvironment(env);
+        program.start(CORVANE_PROGRAM, {"--headless", "-NOUPDATES"});
+        const bool ended = program.waitForFinished(30000);
+        if (!ended) program.kill();
+        ASSERT_TRUE(ended) << "the program went on running";
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), c.exitCode);
+        const QString errors = QString::fromLocal8Bit(program.readAllStandardError());
+        EXPECT_TRUE(errors.contains(c.folder)) << errors.toStdString();
+        EXPECT_TRUE(errors.contains(c.says)) << errors.toStdString();
+    }
 }
 
 }  // namespace

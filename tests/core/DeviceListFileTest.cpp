@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -229,6 +230,21 @@ TEST_F(DeviceListFileTest, ExportReplacesFileThroughRenameAndCompareReadsIt) {
     EXPECT_EQ(CompareDeviceList(path, table), "Comparing " + path + "\r\nDevice Lists Match.");
     EXPECT_EQ(CompareDeviceList((folder / "absent.cvdl").string(), table), std::nullopt);
     EXPECT_FALSE(ExportDeviceList((folder / "no-such-folder" / "x.cvdl").string(), table));
+    std::filesystem::remove_all(folder);
+}
+
+// Only a saved list is compared: not a device that never ends (the compare once ran out of
+// memory on /dev/zero), not a file far larger than any list.
+TEST_F(DeviceListFileTest, CompareRefusesWhatIsNotASavedList) {
+    char pattern[] = "/tmp/corvane-devlist-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string folder = pattern;
+    { std::ofstream(folder + "/huge.cvdl") << "Created: now\r\n"; }
+    std::filesystem::resize_file(folder + "/huge.cvdl", kMaxDeviceListBytes + 1);
+    for (const std::string& path :
+         {std::string("/dev/zero"), folder + "/fifo.cvdl", folder + "/huge.cvdl"}) {
+        EXPECT_EQ(CompareDeviceList(path, table), std::nullopt) << path;
+    }
     std::filesystem::remove_all(folder);
 }
 

@@ -3,6 +3,10 @@
 #include <ifaddrs.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <array>
 #include <atomic>
@@ -16,6 +20,7 @@
 #include "debugport/FunctionCommand.h"
 #include "platform/MemorySettingsStore.h"
 #include "platform/TcpStream.h"
+#include "tests/support/CapturingTrace.h"
 
 namespace corvane {
 namespace {
@@ -201,6 +206,49 @@ TEST_F(DebugPortTest, AClientThatTakesATrickleHoldsUpTracesForASecondAtMost) {
     EXPECT_EQ(readUntil(second, "Devices\n\r"), "Nodes\n\r42 Tindrel\n\rDevices\n\r");
 }
 
+// Another local user may reach the loopback port too, and must not get to type commands.
+TEST_F(DebugPortTest, AnotherUsersConnectionIsClosedUnserved) {
+    if (geteuid() != 0) GTEST_SKIP() << "only root can connect as another user";
+    std::atomic<int> marks{0};
+    port->commands().add("mark", std::make_unique<FunctionCommand>([&](const std::string&) {
+                             ++marks;
+                             return std::string("marked\n\r");
+                         }));
+    test::CapturingTrace trace;
+    const uint16_t listening = port->port();
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Only system calls from here on: the parent has threads.
+        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(10);
+        const int fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_port = htons(listening);
+        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0) _exit(11);
+        const char line[] = "mark\n";
+        send(fd, line, sizeof line - 1, MSG_NOSIGNAL);
+        timeval limit{20, 0};
+        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        char byte = 0;
+        const ssize_t n = recv(fd, &byte, 1, 0);
+        // Closed without a word: the end of the stream, or a reset for the unread line.
+        _exit(n == 0 || (n < 0 && errno == ECONNRESET) ? 0 : n > 0 ? 12 : 13);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(trace.contains("connection from user 65534 refused")) << trace.all();
+
+    // The port goes on serving its own user.
+    TcpStream client = connect();
+    ASSERT_TRUE(client.send("mark\n"));
+    EXPECT_EQ(readUntil(client, "marked\n\r"), "marked\n\r");
+    EXPECT_EQ(marks, 1);
+}
+
 TEST_F(DebugPortTest, ListensOnLoopbackOnly) {
     // Bound to 127.0.0.1 itself: even another loopback address is refused.
     EXPECT_FALSE(TcpStream::connectTo("127.0.0.2", port->port()).valid());
@@ -256,10 +304,12 @@ TEST(DebugPortStart, OpensOnlyWhenWanted) {
     EXPECT_TRUE(wanted.enabledSetting());
     EXPECT_TRUE(wanted.start());
 
-    // A port already in use leaves the port closed.
+    // A port already in use leaves the port closed, and says so.
+    test::CapturingTrace trace;
     DebugPort clash(settings, wanted.port());
     EXPECT_FALSE(clash.start());
     EXPECT_FALSE(clash.listening());
+    EXPECT_TRUE(trace.contains("cannot be opened (bind: Address already in use)")) << trace.all();
 }
 
 TEST(DebugPortCommand, BaseCommandEchoesItsParameter) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -229,6 +230,23 @@ TEST(ModuleCatalogueTest, ScansFourFolderLevelsBaseFirst) {
 
     EXPECT_EQ(catalogue.autoUpdate().value(), 1);
     EXPECT_EQ(catalogue.lastUpdate().value(), 0);
+}
+
+// A FIFO carrying the extension would block the scan (and start-up) for ever, a device such
+// as /dev/zero would never end: both are skipped, the real definitions beside them load.
+TEST(ModuleCatalogueTest, SkipsDefinitionsThatAreNotRegularFiles) {
+    test::TempFolder base;
+    base.write("good.RVC", "description=good\n");
+    ASSERT_EQ(mkfifo((base.path() + "/fifo.RVC").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", base.path() + "/zero.RVC");
+
+    MemorySettingsStore settings;
+    settings.writeString("Corvane", "ModuleFolder", base.path());
+    ModuleCatalogue catalogue(settings, "/opt/corvane");
+    ASSERT_EQ(catalogue.modules().size(), 1u);
+    EXPECT_EQ(catalogue.modules()[0]->description, "good");
+    Module zero;
+    EXPECT_FALSE(zero.loadDefinition("/dev/zero"));
 }
 
 TEST(ModuleCatalogueTest, MissingFolderAndDefaults) {

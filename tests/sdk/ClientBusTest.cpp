@@ -363,15 +363,18 @@ TEST_F(ClientBusTest, ScanSwitchNeedsARegisteredToken) {
 TEST_F(ClientBusTest, BadSlotNamesAndMissingSlotsAreRefused) {
     test::CapturingTrace trace;
     MailslotWriter tool(bus->slotPath());
+    // The tool's own slot exists, but traffic for such a client would land in the tool's inbox.
     for (const Bytes& r : {Bytes{0xFF, '.', '.', '/', 'x', 0}, Bytes{0xFF, 0},
-                           Bytes{0xFF, 'N', 'o', 'b', 'o', 'd', 'y', 0}, Bytes{0xFF}}) {
+                           Bytes{0xFF, 'N', 'o', 'b', 'o', 'd', 'y', 0}, Bytes{0xFF},
+                           Bytes{0xFF, 'R', 'V', 'C', 'M', 'a', 'n', 'a', 'g', 'e', 'r', 0}}) {
         ASSERT_TRUE(tool.write(r));
     }
     ModuleClient client;
-    registerModule(client, "ModA");  // handled after the four above
+    registerModule(client, "ModA");  // handled after the five above
     EXPECT_EQ(bus->clientCount(), 1u);
     EXPECT_NE(trace.all().find("bad slot name"), std::string::npos);
     EXPECT_NE(trace.all().find("Nobody cannot be opened"), std::string::npos);
+    EXPECT_NE(trace.all().find("own slot name RVCManager refused"), std::string::npos);
 }
 
 TEST_F(ClientBusTest, ADeadClientStaysRegisteredAndNeverSlowsDispatch) {
