@@ -1,5 +1,8 @@
 #include "sim/VexorEmulator.h"
 
+#include <pthread.h>
+#include <sched.h>
+
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -126,6 +129,15 @@ std::vector<std::string> VexorEmulator::linesFromTool() const {
 }
 
 void VexorEmulator::run() {
+    // The adapter this plays answers in a millisecond whatever the computer is doing, and the
+    // tool gives it about 100 ms to answer its probe. On a busy machine an ordinary thread can
+    // wait longer than that for a processor, and the tool would rightly find no adapter. So the
+    // emulator asks for the lowest real-time priority; it waits in poll() between lines, so it
+    // never holds a processor for long. Granted to root or with CAP_SYS_NICE; otherwise the
+    // request fails and the thread runs as any other.
+    sched_param realTime{};
+    realTime.sched_priority = 1;
+    pthread_setschedparam(pthread_self(), SCHED_FIFO, &realTime);
     using Clock = std::chrono::steady_clock;
     const auto origin = Clock::now() - std::chrono::milliseconds(vehicle_.now());
     const auto loadOrigin = Clock::now();
