@@ -16,6 +16,8 @@ constexpr auto kSenderPass = std::chrono::milliseconds(1);
 // questions would crowd the line the adapter's answer and our frames need).
 constexpr auto kCreditQueryInterval = std::chrono::milliseconds(20);
 constexpr size_t kProbeRead = 1024;
+// How long the probe still waits for an answer after its last question.
+constexpr int kLateAnswerMs = 250;
 
 }  // namespace
 
@@ -66,7 +68,10 @@ bool VexorSeriesConduit::probe(const std::string& path, std::string& after) {
     std::this_thread::sleep_for(kProbeWait);
     std::string received;  // everything read, from the start of its first unfinished line
     uint8_t buffer[kProbeRead];
-    for (int attempt = 1; attempt <= kProbeAttempts; ++attempt) {
+    for (int attempt = 1; attempt <= kProbeAttempts + 1; ++attempt) {
+        // After the attempts, one last look: an answer comes to us through the kernel's
+        // terminal layer, which on a busy computer can take longer than the attempts' 100 ms.
+        if (attempt > kProbeAttempts && !port_.waitReadable(kLateAnswerMs)) break;
         std::ptrdiff_t n = port_.read(buffer);
         if (n <= 0) {
             if (attempt < kProbeAttempts) {

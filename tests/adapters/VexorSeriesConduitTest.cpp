@@ -192,6 +192,25 @@ TEST(VexorSeriesConduitConcurrency, LateAnswerWithinFiveAttempts) {
     }
 }
 
+// An adapter whose answer to the fifth question comes after the fifth attempt has read
+// nothing (as on a busy computer) is still found.
+TEST(VexorSeriesConduitConcurrency, AnAnswerAfterTheLastAttemptStillCounts) {
+    VexorRig rig;
+    SilentPort late;
+    rig.conduit.serialPorts().set(late.path());
+    std::thread adapter([&] {
+        const auto until = std::chrono::steady_clock::now() + 10s;
+        while (countOf(late.received(), "v:\n") < 5 && std::chrono::steady_clock::now() < until)
+            late.pty().waitReadable(100);
+        std::this_thread::sleep_for(40ms);  // past the fifth attempt's 20 ms
+        late.pty().write("TDE late 1.0\r\n", 100);
+    });
+    EXPECT_EQ(rig.conduit.connect(), 1);
+    adapter.join();
+    EXPECT_EQ(countOf(late.received(), "v:\n"), 5u);
+    EXPECT_EQ(rig.conduit.portName(), late.path());
+}
+
 TEST(VexorSeriesConduitConcurrency, CreditsZeroThenThree) {
     VexorRig rig;
     rig.emulator.setCreditPool(0);
