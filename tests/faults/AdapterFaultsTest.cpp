@@ -37,7 +37,7 @@ TEST(SerialAdapterFault, VanishesHalfWayThroughALineAndComesBack) {
     sdk::ModuleClient watcher;
     ASSERT_TRUE(watcher.registerAs("CutWatcher"));
     ASSERT_TRUE(watcher.addRawFilter(kCutSource));
-    ASSERT_TRUE(rig.framesFlowing(3000ms));
+    ASSERT_TRUE(rig.framesFlowing(kSettle));
     auto& serial = dynamic_cast<VexorSeriesConduit&>(rig.core().serialConduit());
     ASSERT_TRUE(serial.connected());
 
@@ -76,7 +76,7 @@ TEST(FtSeriesAdapterFault, FirmwareStopsAnsweringMidConnection) {
     ToolRig rig({.demo = DemoAdapter::Ft});
     auto& firmware = dynamic_cast<sim::FtFirmwareEmulator&>(rig.core().ftDriver());
     Conduit& ft = rig.core().ftSeriesConduit();
-    ASSERT_TRUE(rig.framesFlowing(3000ms));
+    ASSERT_TRUE(rig.framesFlowing(kSettle));
 
     firmware.hang();
     EXPECT_FALSE(rig.framesFlowing(500ms)) << "frames from a hung firmware";
@@ -146,7 +146,7 @@ TEST(CloudRelayFault, StreamClosedLoginsRefusedAndConnectionsRefused) {
     auto connectCloud = [&] {
         rig.window().command(command::kCloud);
         return rig.pumpUntil([&] { return cloud.getState() == Conduit::kConnected; }, 3000ms) &&
-               rig.framesFlowing(3000ms);
+               rig.framesFlowing(kSettle);
     };
     ASSERT_TRUE(connectCloud()) << rig.messages.all();
 

@@ -15,7 +15,7 @@ TEST(DebugPortFault, AClientThatNeverReadsWhileTracesPourOut) {
     constexpr int kTraces = 20000;  // 20 MB of text, far more than a connection holds
     FreshFolders folders;
     ToolRig rig({.ownVexor = true});
-    ASSERT_TRUE(rig.framesFlowing(3000ms));
+    ASSERT_TRUE(rig.framesFlowing(kSettle));
     DebugClient silent(rig.debugPort());
     ASSERT_TRUE(silent.connected());
     ASSERT_TRUE(rig.pumpUntil([&] { return rig.core().debugPort().clientConnected(); }, 1000ms));
@@ -60,7 +60,7 @@ TEST(DebugPortFault, AClientThatNeverReadsWhileTracesPourOut) {
 TEST(DebugPortFault, OneClientAtATimeTheNextWaitsItsTurn) {
     FreshFolders folders;
     ToolRig rig({.ownVexor = true});
-    ASSERT_TRUE(rig.framesFlowing(3000ms));
+    ASSERT_TRUE(rig.framesFlowing(kSettle));
 
     // A client that is connected and quiet (no traces to fill its connection) holds the port;
     // the next one waits in the backlog and is served as soon as the first leaves.

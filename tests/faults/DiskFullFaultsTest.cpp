@@ -36,7 +36,7 @@ TEST(DiskFullFault, ExportingTheDeviceList) {
     ToolRig rig({.ownVexor = true});
     // Every device the table holds goes into the file, listed in the window or not.
     ASSERT_TRUE(rig.pumpUntil(
-        [&] { return rig.core().deviceTable().devices().size() >= kVehicleRows; }, 3000ms));
+        [&] { return rig.core().deviceTable().devices().size() >= kVehicleRows; }, kSettle));
     const std::string file = folders.scratch("vehicle.cvdl");
     const std::string earlier = "Created: an earlier export\r\nDSA   1 *Kept*Safe*\r\n";
     writeFile(file, earlier);
@@ -66,7 +66,7 @@ TEST(DiskFullFault, ExportingTheDeviceList) {
 TEST(DiskFullFault, SavingAScriptLog) {
     FreshFolders folders;
     ToolRig rig({.ownVexor = true});
-    ASSERT_TRUE(rig.framesFlowing(3000ms));
+    ASSERT_TRUE(rig.framesFlowing(kSettle));
     const std::string log = folders.scratch("run.log");
     const std::string earlier = "an earlier log\r\n";
     writeFile(log, earlier);
@@ -108,7 +108,7 @@ TEST(DiskFullFault, RecordingTraffic) {
     constexpr rlim_t kRecordingRoom = 4096;
     FreshFolders folders;
     ToolRig rig({.ownVexor = true, .busLoad = 1000});
-    ASSERT_TRUE(rig.framesFlowing(3000ms));
+    ASSERT_TRUE(rig.framesFlowing(kSettle));
     const std::string file = folders.scratch("bus.log");
     CCorvaneDlg::Hooks hooks;
     hooks.chooseRecordingFile = [&] { return std::optional<std::string>(file); };
@@ -121,7 +121,7 @@ TEST(DiskFullFault, RecordingTraffic) {
         rig.window().command(command::kRecordTraffic);
         ASSERT_TRUE(recorder.recording());
         // The disk fills while the frames keep coming, and the recording is stopped.
-        EXPECT_TRUE(rig.pumpUntil([&] { return recorder.frameCount() > 500; }, 3000ms));
+        EXPECT_TRUE(rig.pumpUntil([&] { return recorder.frameCount() > 500; }, kSettle));
         // The title says so while the recording still runs.
         EXPECT_TRUE(rig.pumpUntil(
             [&] { return rig.window().windowTitle().endsWith(" frames (not all written)"); },

@@ -44,6 +44,12 @@ namespace corvane::test {
 
 using namespace std::chrono_literals;
 
+// How long the rig waits for what takes a second or so on a quiet machine (the tool connected
+// and its devices listed, a load's first thousand frames): the suite runs tests side by side
+// on two cores, where it may take several. A wait ends as soon as its condition holds, so a
+// passing run is no slower for it.
+inline constexpr std::chrono::milliseconds kSettle = 15s;
+
 // Widgets need an application object; one for the whole test program, on a platform that
 // shows nothing.
 inline void ensureApplication() {
