@@ -9,7 +9,7 @@ ADAPTER    ?= vexor
 SOURCES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null || find core adapters script modules debugport app platform sim sdk tests bench fuzz -name '*.cpp' -o -name '*.h')
 
 .PHONY: all deps configure build test demo sanitize asan tsan fuzz lint format check-format bench clean soak \
-        stress-test asan-build
+        stress-test asan-build odr-check
 
 all: build
 
@@ -70,6 +70,15 @@ tsan: deps
 	@cmake --build build-tsan -j $(JOBS)
 	@cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) --timeout 300 -R Concurrency
 
+# Two different types under one name in one program (a one-definition-rule violation) are
+# only seen when the program is linked as a whole: the programs are linked with link-time
+# optimisation, which compares every type across the objects, and any clash fails the build.
+odr-check: deps
+	@cmake -S . -B build-odr -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_INTERPROCEDURAL_OPTIMIZATION=ON \
+	  -DCMAKE_EXE_LINKER_FLAGS="-Werror=odr -Werror=lto-type-mismatch" -DCORVANE_WITH_BENCH=OFF \
+	  $(CMAKE_ARGS) >/dev/null
+	@cmake --build build-odr -j $(JOBS) --target corvane corvane-script corvane-sim corvane-relay rvc-watch
+
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b; done
 
@@ -83,7 +92,7 @@ lint: check-format configure
 	@clang-tidy -p $(BUILD) --quiet $(filter %.cpp,$(SOURCES))
 
 clean:
-	rm -rf build build-asan build-tsan
+	rm -rf build build-asan build-tsan build-odr build-fuzz
 
 # libFuzzer targets (clang): `make fuzz` runs each for FUZZ_SECONDS, the suite for 10.
 FUZZ_SECONDS ?= 10
