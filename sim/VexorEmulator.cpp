@@ -131,13 +131,19 @@ std::vector<std::string> VexorEmulator::linesFromTool() const {
 void VexorEmulator::run() {
     // The adapter this plays answers in a millisecond whatever the computer is doing, and the
     // tool gives it about 100 ms to answer its probe. On a busy machine an ordinary thread can
-    // wait longer than that for a processor, and the tool would rightly find no adapter. So the
-    // emulator asks for the lowest real-time priority; it waits in poll() between lines, so it
-    // never holds a processor for long. Granted to root or with CAP_SYS_NICE; otherwise the
-    // request fails and the thread runs as any other.
-    sched_param realTime{};
-    realTime.sched_priority = 1;
-    pthread_setschedparam(pthread_self(), SCHED_FIFO, &realTime);
+    // wait longer than that for a processor, and the tool would rightly find no adapter. So
+    // while the tool has not opened it, the emulator runs at the lowest real-time priority (it
+    // only waits for a question then); once open, it takes its turn with the tool's threads,
+    // which must keep up with the bus it plays. Granted to root or with CAP_SYS_NICE;
+    // otherwise the thread runs as any other throughout.
+    bool realTime = false;
+    auto keepPriority = [&realTime](bool wantRealTime) {
+        if (wantRealTime == realTime) return;
+        realTime = wantRealTime;
+        sched_param param{};
+        param.sched_priority = wantRealTime ? 1 : 0;
+        pthread_setschedparam(pthread_self(), wantRealTime ? SCHED_FIFO : SCHED_OTHER, &param);
+    };
     using Clock = std::chrono::steady_clock;
     const auto origin = Clock::now() - std::chrono::milliseconds(vehicle_.now());
     const auto loadOrigin = Clock::now();
@@ -148,6 +154,7 @@ void VexorEmulator::run() {
             writeCutLine();
             return;
         }
+        keepPriority(!open_.load(std::memory_order_relaxed));
         pty_.waitReadable(kPollMs);
         for (;;) {
             std::ptrdiff_t n = pty_.read(buffer);
