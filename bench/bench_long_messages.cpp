@@ -2,14 +2,8 @@
 
 #include <vector>
 
-#include "core/DeviceTable.h"
-#include "core/LongMessages.h"
-#include "core/RVCManager.h"
+#include "bench/NetworkCore.h"
 #include "core/RvcFrame.h"
-#include "core/TransmitPath.h"
-#include "core/TransportStage.h"
-#include "platform/Clock.h"
-#include "platform/MemorySettingsStore.h"
 
 namespace corvane {
 namespace {
@@ -43,16 +37,7 @@ std::vector<RvcFrame> interleavedTransfers(int packets) {
     return frames;
 }
 
-struct Core {
-    Core() { manager.setTransportStage(&stage); }
-    MemorySettingsStore settings;
-    SystemClock clock;
-    DeviceTable devices{clock};
-    RVCManager manager{settings, devices};
-    TransmitPath transmit{manager};
-    LongMessages longMessages{manager, transmit};
-    TransportStage stage{longMessages, transmit};
-};
+using Core = bench::NetworkCore;
 
 // Reassembly alone, fed with the messages dispatch builds.
 void BM_ReassembleInterleaved(benchmark::State& state) {

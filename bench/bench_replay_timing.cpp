@@ -15,15 +15,9 @@
 #include "adapters/CandumpLogFormat.h"
 #include "adapters/ReplayConduit.h"
 #include "adapters/UserNotifier.h"
-#include "core/DeviceTable.h"
-#include "core/LongMessages.h"
+#include "bench/NetworkCore.h"
 #include "core/MessageSink.h"
-#include "core/RVCManager.h"
 #include "core/RvcMessage.h"
-#include "core/TransmitPath.h"
-#include "core/TransportStage.h"
-#include "platform/Clock.h"
-#include "platform/MemorySettingsStore.h"
 
 // How closely a replay at the original speed keeps a log's timing: each frame's lateness
 // against its schedule, from the moment the frame reaches the data fields. The promise to the
@@ -56,20 +50,12 @@ class ArrivalTimes final : public MessageSink {
     std::vector<Steady::time_point> times_;
 };
 
-struct Rig {
+struct Rig : bench::NetworkCore {
     Rig() {
-        manager.setTransportStage(&stage);
         transmit.setSender(&replay);
         manager.setDataFieldSink(&arrivals);
     }
     ~Rig() { replay.disconnect(); }
-    MemorySettingsStore settings;
-    SystemClock clock;
-    DeviceTable devices{clock};
-    RVCManager manager{settings, devices};
-    TransmitPath transmit{manager};
-    LongMessages longMessages{manager, transmit};
-    TransportStage stage{longMessages, transmit};
     Silent notifier;
     ReplayConduit replay{settings, transmit, manager, notifier};
     ArrivalTimes arrivals;
