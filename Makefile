@@ -43,7 +43,7 @@ soak: configure
 # Hunts tests that fail at random: every test of the suite run STRESS_REPEAT times in a row,
 # STRESS_JOBS at once (twice the cores of a CI machine, so each test meets a busy machine),
 # stopping a test at its first failure; then the sanitizer tree the same way, ASAN_REPEAT
-# times. Opt-in: it takes an hour or more.
+# times. Opt-in: about half an hour on a 2-core machine.
 STRESS_REPEAT ?= 20
 ASAN_REPEAT   ?= 5
 STRESS_JOBS   ?= 4
