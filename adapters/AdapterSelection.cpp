@@ -50,6 +50,8 @@ void AdapterSelection::connectCloud() {
         adapters_.cloud.reconnect();
         return;
     }
+    // The login is asked while the working adapter still runs: cancelling it changes nothing.
+    if (!adapters_.cloud.prepareConnect()) return;
     current().disconnect();
     makeCurrent(adapters_.none);
     connectAndMakeCurrent(adapters_.cloud);
@@ -59,6 +61,7 @@ bool AdapterSelection::connectAdapter(Conduit& conduit) {
     // An adapter chosen by name (a log, an interface) is never replaced by the automatic
     // connection of the start-up, even when it is chosen before that check has run.
     startupDecided_ = true;
+    if (!conduit.prepareConnect()) return false;
     current().disconnect();
     makeCurrent(adapters_.none);
     return connectAndMakeCurrent(conduit);

@@ -42,7 +42,8 @@ class AdapterSelection {
 
     // "USB": reconnects a current USB adapter, otherwise connects the one AdapterType names.
     void connectUsb();
-    // "Cloud": reconnects the cloud conduit if current, otherwise switches to it.
+    // "Cloud": reconnects the cloud conduit if current, otherwise switches to it. Either way a
+    // cancelled login leaves the current adapter connected.
     void connectCloud();
     // Connects the given adapter and makes it current, whatever AdapterType says: a run
     // that knows its adapter (the demo vehicle behind an emulator, a log, a CAN interface).

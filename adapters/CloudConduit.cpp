@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <limits>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "adapters/CloudLogin.h"
@@ -25,11 +26,11 @@ std::string serviceBase(const std::string& host, int32_t port) {
 }  // namespace
 
 CloudConduit::CloudConduit(SettingsStore& settings, TransmitPath& transmit, RVCManager& manager,
-                           DeviceTable& devices, KestrixLinkDialog& dialog, UserNotifier& notifier)
+                           DeviceTable& devices, CloudLoginPrompt& login, UserNotifier& notifier)
     : Conduit(settings, transmit),
       manager_(manager),
       devices_(devices),
-      dialog_(dialog),
+      login_(login),
       notifier_(notifier),
       epoch_(std::chrono::steady_clock::now()),
       userName_(settings, "Corvane", "KestrixLinkUserName", ""),
@@ -44,16 +45,33 @@ CloudConduit::CloudConduit(SettingsStore& settings, TransmitPath& transmit, RVCM
 
 CloudConduit::~CloudConduit() { endpoint_.reset(); }
 
-int CloudConduit::connect() {
-    if (getState() == kDisabled) return 0;
-    CloudLogin login;
-    if (!login.valid()) return 0;
-
+std::optional<KestrixLinkDetails> CloudConduit::askLogin() {
     KestrixLinkDetails details;
     details.userName = userName_.value();
     details.linkId = linkId_.value();
     details.linkIdType = linkIdType_.value();
-    if (!dialog_.ask(details)) return 0;
+    if (!login_.ask(details)) return std::nullopt;
+    return details;
+}
+
+bool CloudConduit::prepareConnect() {
+    prepared_.reset();
+    if (getState() == kDisabled) return false;
+    prepared_ = askLogin();
+    return prepared_.has_value();
+}
+
+int CloudConduit::connect() {
+    // What was typed beforehand serves this attempt only, whatever becomes of it: a later
+    // connect never logs in with it unasked.
+    std::optional<KestrixLinkDetails> asked = std::exchange(prepared_, std::nullopt);
+    if (getState() == kDisabled) return 0;
+    CloudLogin login;
+    if (!login.valid()) return 0;
+
+    if (!asked) asked = askLogin();
+    if (!asked) return 0;
+    const KestrixLinkDetails& details = *asked;
     // The user asked for a new link: the old one goes before anything of the new one arrives.
     if (getState() == kConnected || getState() == kLoggedIn) disconnect();
 
@@ -143,9 +161,20 @@ void CloudConduit::closeLink() {
     }
 }
 
-void CloudConduit::setState(int value) {
+void CloudConduit::setState(ConduitState value) {
     if (value == kDisabled) disconnect();
     Conduit::setState(value);
+}
+
+std::string CloudConduit::location() const {
+    const CloudLinkIdentity link = identity();
+    const bool asked = !link.linkId.empty();
+    const std::string id = asked ? link.linkId : linkId_.value();
+    const bool byModule =
+        asked ? link.byModule : linkIdType_.value() == KestrixLinkDetails::kByModuleId;
+    std::string text = "relay " + host_.value();
+    if (!id.empty()) text += std::string(byModule ? ", module ID " : ", RV ID ") + id;
+    return text;
 }
 
 std::shared_ptr<connection_metadata> CloudConduit::metadata() const {
@@ -162,7 +191,7 @@ void CloudConduit::sendConnectText(int32_t id) {
 }
 
 void CloudConduit::service() {
-    int state = getState();
+    const ConduitState state = getState();
     if (state != kConnected && state != kLoggedIn) return;
     int32_t id = connectionId();
     auto meta = endpoint_->getMetadata(id);

@@ -5,11 +5,12 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
+#include "adapters/CloudLoginPrompt.h"
 #include "adapters/CloudWireFormat.h"
 #include "adapters/Conduit.h"
-#include "adapters/KestrixLinkDialog.h"
 #include "adapters/UserNotifier.h"
 #include "adapters/WebsocketEndpoint.h"
 #include "platform/IntegerSetting.h"
@@ -28,7 +29,7 @@ class RVCManager;
 // login closes the previous link first, and only texts of the current link in state 1 are
 // taken in, so a frame is never taken twice nor after a disconnect.
 //
-// Threads: connect, disconnect, service and the dialog run on the user-interface thread;
+// Threads: connect, disconnect, service and the login prompt run on the user-interface thread;
 // sendFrame on any thread that transmits; onTextMessage on the endpoint's worker thread,
 // which hands frames to the manager's intake under intakeMutex_. The link identity (token,
 // link id, code) is written by connect and read by the others under identityMutex_; the
@@ -39,14 +40,20 @@ class CloudConduit : public Conduit {
     static constexpr int kKeepAliveCalls = 5;  // the connect text goes out every fifth service
 
     CloudConduit(SettingsStore& settings, TransmitPath& transmit, RVCManager& manager,
-                 DeviceTable& devices, KestrixLinkDialog& dialog, UserNotifier& notifier);
+                 DeviceTable& devices, CloudLoginPrompt& login, UserNotifier& notifier);
     // Destroys the endpoint: open connections are closed (going away).
     ~CloudConduit() override;
 
-    // Dialog, login, websocket start; 1 when logged in (state 2), 0 otherwise.
+    // Asks for the login now; the next connect() uses what was typed instead of asking again,
+    // and only that one, whatever its outcome.
+    bool prepareConnect() override;
+    // Login prompt (unless prepared), login, websocket start; 1 when logged in (state 2), 0
+    // otherwise. A cancelled prompt leaves a link that is up as it was.
     int connect() override;
     void disconnect() override;
-    void setState(int value) override;
+    void setState(ConduitState value) override;
+    // "relay <host>, RV ID <id>" (or "module ID") for the link asked for last.
+    std::string location() const override;
     void sendFrame(uint32_t dgn, uint8_t sa, uint8_t priority, uint16_t length,
                    const uint8_t* data) override;
 
@@ -80,10 +87,12 @@ class CloudConduit : public Conduit {
     // Starts closing the current link, if it is opening or open.
     void closeLink();
     CloudLinkIdentity identity() const;
+    // The prompt pre-filled from the settings; nothing when the user cancelled.
+    std::optional<KestrixLinkDetails> askLogin();
 
     RVCManager& manager_;
     DeviceTable& devices_;
-    KestrixLinkDialog& dialog_;
+    CloudLoginPrompt& login_;
     UserNotifier& notifier_;
     const std::chrono::steady_clock::time_point epoch_;
 
@@ -97,7 +106,8 @@ class CloudConduit : public Conduit {
 
     std::atomic<int32_t> connectionId_{-1};
     std::atomic<int32_t> otc_{0};
-    int32_t serviceCounter_ = 0;  // user-interface thread only
+    int32_t serviceCounter_ = 0;                  // user-interface thread only
+    std::optional<KestrixLinkDetails> prepared_;  // user-interface thread only
 
     // Held while a received text is taken in, and while disconnect leaves state 1: no text
     // is taken in after a disconnect has returned.

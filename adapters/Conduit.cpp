@@ -28,13 +28,13 @@ int Conduit::connect() {
 
 int Conduit::reconnect() { return connect(); }
 
-int Conduit::getState() const { return state_.load(std::memory_order_relaxed); }
+ConduitState Conduit::getState() const { return state_.load(std::memory_order_relaxed); }
 
 void Conduit::disconnect() {
     if (getState() != kDisabled) setState(kDisconnected);
 }
 
-void Conduit::setState(int value) { state_.store(value, std::memory_order_relaxed); }
+void Conduit::setState(ConduitState value) { state_.store(value, std::memory_order_relaxed); }
 
 void Conduit::sendFrame(uint32_t, uint8_t, uint8_t, uint16_t, const uint8_t*) {}
 

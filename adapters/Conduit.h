@@ -2,7 +2,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
+#include "adapters/ConduitState.h"
 #include "core/FrameSender.h"
 #include "platform/IntegerSetting.h"
 #include "platform/SettingsStore.h"
@@ -19,11 +21,11 @@ class TransmitPath;
 // state must serialise it. State is read from any thread.
 class Conduit : public FrameSender {
   public:
-    static constexpr int32_t kDisconnected = 0;
-    static constexpr int32_t kConnected = 1;
-    static constexpr int32_t kLoggedIn = 2;  // cloud only: logged in, link not open yet
-    static constexpr int32_t kFailed = 3;    // the last attempt failed with a message
-    static constexpr int32_t kDisabled = 4;
+    static constexpr ConduitState kDisconnected = ConduitState::Disconnected;
+    static constexpr ConduitState kConnected = ConduitState::Connected;
+    static constexpr ConduitState kLoggedIn = ConduitState::LoggedIn;
+    static constexpr ConduitState kFailed = ConduitState::Failed;
+    static constexpr ConduitState kDisabled = ConduitState::Disabled;
 
     // Loads this conduit's own copy of "EchoTransmits".
     Conduit(SettingsStore& settings, TransmitPath& transmit);
@@ -31,13 +33,20 @@ class Conduit : public FrameSender {
     Conduit(const Conduit&) = delete;
     Conduit& operator=(const Conduit&) = delete;
 
+    // Asks the user what the next connect() needs (a login) while the current adapter still
+    // runs: false when the user cancelled, and then the selection changes nothing. The base
+    // needs nothing.
+    virtual bool prepareConnect() { return true; }
     // Non-zero when connected. The base refuses only while disabled.
     virtual int connect();
     virtual int reconnect();
-    virtual int getState() const;
+    virtual ConduitState getState() const;
+    // Where this adapter reaches the bus, for the user: a port, an interface, a relay, a log
+    // file. Empty when there is nothing to tell (the no-adapter conduit).
+    virtual std::string location() const { return {}; }
     // Back to disconnected, unless disabled.
     virtual void disconnect();
-    virtual void setState(int value);
+    virtual void setState(ConduitState value);
     // One frame of at most 8 bytes; the base sends nothing.
     void sendFrame(uint32_t dgn, uint8_t sa, uint8_t priority, uint16_t length,
                    const uint8_t* data) override;
@@ -60,7 +69,7 @@ class Conduit : public FrameSender {
     SettingsStore& settings_;
     TransmitPath& transmit_;
     IntegerSetting echoTransmits_;
-    std::atomic<int32_t> state_{kDisconnected};
+    std::atomic<ConduitState> state_{kDisconnected};
 };
 
 }  // namespace corvane

@@ -1,17 +1,10 @@
 #include "adapters/SocketCanConduit.h"
 
-#include <chrono>
-
 #include "core/RVCManager.h"
 #include "debugport/DebugPrint.h"
+#include "platform/CanErrorFrame.h"
 
 namespace corvane {
-
-namespace {
-
-constexpr auto kLostPause = std::chrono::milliseconds(1);
-
-}  // namespace
 
 SocketCanConduit::SocketCanConduit(SettingsStore& settings, TransmitPath& transmit,
                                    RVCManager& manager, UserNotifier& notifier,
@@ -20,21 +13,18 @@ SocketCanConduit::SocketCanConduit(SettingsStore& settings, TransmitPath& transm
       manager_(manager),
       notifier_(notifier),
       interfaceSetting_(settings, "Corvane", "SocketCanInterface", "can0"),
-      override_(std::move(interface)) {}
+      override_(std::move(interface)),
+      reader_(*this, manager, *this) {}
 
-SocketCanConduit::~SocketCanConduit() {
-    disconnect();
-    std::lock_guard lock(lifecycleMutex_);
-    if (reader_.joinable()) reader_.join();
-}
+SocketCanConduit::~SocketCanConduit() { reader_.stop(); }
 
 std::string SocketCanConduit::interfaceName() const {
-    std::lock_guard lock(lifecycleMutex_);
+    std::lock_guard lock(reader_.mutex());
     return override_.empty() ? interfaceSetting_.value() : override_;
 }
 
 void SocketCanConduit::setInterface(const std::string& name) {
-    std::lock_guard lock(lifecycleMutex_);
+    std::lock_guard lock(reader_.mutex());
     interfaceSetting_.set(name);
     override_.clear();
 }
@@ -58,86 +48,59 @@ std::optional<CanSocketFrame> SocketCanConduit::toSocketFrame(uint32_t dgn, uint
     return f;
 }
 
-int SocketCanConduit::connect() {
-    std::lock_guard lock(lifecycleMutex_);
-    if (connected()) return 1;
-    if (getState() == kDisabled) return 0;
-    if (reader_.joinable()) reader_.join();  // the reader of a lost interface has ended
+int SocketCanConduit::connect() { return reader_.start() ? 1 : 0; }
+
+int SocketCanConduit::reconnect() {
+    reader_.stop();
+    return connect();
+}
+
+void SocketCanConduit::disconnect() { reader_.stop(); }
+
+bool SocketCanConduit::openLink() {
     const std::string name = override_.empty() ? interfaceSetting_.value() : override_;
     switch (socket_.open(name)) {
         case CanSocket::Result::Ok:
             break;
         case CanSocket::Result::Unsupported:
             notifier_.showMessage(kUnsupportedText, kErrorTitle);
-            return 0;
+            return false;
         case CanSocket::Result::NoInterface:
             notifier_.showMessage("There is no CAN interface named \"" + name + "\".", kErrorTitle);
-            return 0;
+            return false;
         default:
             notifier_.showMessage("Could not open the CAN interface \"" + name + "\".",
                                   kErrorTitle);
-            return 0;
+            return false;
     }
-    stopping_ = false;
-    connected_.store(true, std::memory_order_release);
-    setState(kConnected);
     DebugPrint("SocketCAN adapter on %s\r\n", name.c_str());
-    manager_.deviceTable().addToolEntries();
-    reader_ = std::thread([this] { readerLoop(); });
-    return 1;
+    return true;
 }
 
-int SocketCanConduit::reconnect() {
-    disconnect();
-    return connect();
-}
-
-void SocketCanConduit::disconnect() {
-    std::lock_guard lock(lifecycleMutex_);
-    if (!connected()) return;
-    stopping_ = true;
-    connected_.store(false, std::memory_order_release);
-    if (reader_.joinable()) reader_.join();
-    shutdownLocked();
-}
-
-void SocketCanConduit::shutdownLocked() {
-    connected_.store(false, std::memory_order_release);
-    {
-        std::lock_guard lock(sendMutex_);
-        socket_.close();
-    }
-    manager_.reset();
-    setState(kDisconnected);
-}
-
-void SocketCanConduit::readerLoop() {
+ReaderThread::Read SocketCanConduit::readLink() {
     CanSocketFrame frame;
-    while (connected()) {
-        switch (socket_.read(frame, kReadWaitMs)) {
-            case CanSocket::Result::Ok:
-                if (auto f = toRvcFrame(frame)) manager_.intake(*f);
-                break;
-            case CanSocket::Result::Timeout:
-                break;
-            default:
-                handleLost();
-                return;
-        }
+    switch (socket_.read(frame, kReadWaitMs)) {
+        case CanSocket::Result::Ok:
+            if (frame.error) {
+                manager_.busErrors().note(decodeCanErrorFrame(
+                    frame.id, std::span<const uint8_t>(frame.data.data(), frame.length)));
+            } else if (auto f = toRvcFrame(frame)) {
+                manager_.intake(*f);
+            }
+            if (const uint64_t dropped = socket_.takeNewDrops(); dropped > 0)
+                manager_.droppedWork().countFullRing(dropped);
+            return ReaderThread::Read::More;
+        case CanSocket::Result::Timeout:
+            return ReaderThread::Read::More;
+        default:
+            DebugPrint("SocketCAN interface lost\r\n");
+            return ReaderThread::Read::Lost;
     }
 }
 
-void SocketCanConduit::handleLost() {
-    DebugPrint("SocketCAN interface lost\r\n");
-    // A disconnect in progress holds the lock and waits for this thread: leave it the work.
-    while (!stopping_.load()) {
-        if (lifecycleMutex_.try_lock()) {
-            if (connected()) shutdownLocked();
-            lifecycleMutex_.unlock();
-            return;
-        }
-        std::this_thread::sleep_for(kLostPause);
-    }
+void SocketCanConduit::closeLink(bool) {
+    std::lock_guard lock(sendMutex_);
+    socket_.close();
 }
 
 void SocketCanConduit::sendFrame(uint32_t dgn, uint8_t sa, uint8_t priority, uint16_t length,

@@ -1,13 +1,12 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 
 #include "adapters/Conduit.h"
+#include "adapters/ReaderThread.h"
 #include "adapters/UserNotifier.h"
 #include "core/RvcFrame.h"
 #include "platform/CanSocket.h"
@@ -21,9 +20,9 @@ class RVCManager;
 // extended frames only, a reader thread into the manager's intake, one frame per sendFrame.
 // When the interface goes down or away (adapter unplugged) the conduit disconnects itself.
 //
-// Threads: connect/disconnect on the user-interface thread (lifecycleMutex_); sendFrame from
-// any thread; the reader thread calls intake and, when the interface is lost, disconnects.
-class SocketCanConduit : public Conduit {
+// Threads: connect/disconnect on the user-interface thread, the link's life cycle being the
+// reader's (see ReaderThread); sendFrame from any thread; the reader thread calls intake.
+class SocketCanConduit : public Conduit, private ReaderThread::Link {
   public:
     static constexpr const char* kErrorTitle = "SocketCAN Error";
     static constexpr const char* kUnsupportedText = "This machine has no SocketCAN support.";
@@ -41,9 +40,10 @@ class SocketCanConduit : public Conduit {
     void sendFrame(uint32_t dgn, uint8_t sa, uint8_t priority, uint16_t length,
                    const uint8_t* data) override;
 
-    bool connected() const { return connected_.load(std::memory_order_acquire); }
+    bool connected() const { return reader_.reading(); }
     // The interface the next connect opens.
     std::string interfaceName() const;
+    std::string location() const override { return interfaceName(); }
     // The user's choice: remembered in "SocketCanInterface", and it replaces a name given on
     // the command line.
     void setInterface(const std::string& name);
@@ -57,21 +57,18 @@ class SocketCanConduit : public Conduit {
                                                        uint16_t length, const uint8_t* data);
 
   private:
-    void readerLoop();
-    void handleLost();
-    void shutdownLocked();
+    bool openLink() override;
+    ReaderThread::Read readLink() override;
+    void closeLink(bool lost) override;
 
     RVCManager& manager_;
     UserNotifier& notifier_;
     StringSetting interfaceSetting_;
 
-    mutable std::mutex lifecycleMutex_;  // guards connecting, disconnecting, override_, reader_
-    std::string override_;
-    std::thread reader_;
+    std::string override_;  // guarded by reader_.mutex()
     std::mutex sendMutex_;  // keeps a transmission from writing to a socket being closed
     CanSocket socket_;
-    std::atomic<bool> connected_{false};
-    std::atomic<bool> stopping_{false};  // a disconnect is waiting for the reader to end
+    mutable ReaderThread reader_;  // last: stopped before the members it reads through go
 };
 
 }  // namespace corvane

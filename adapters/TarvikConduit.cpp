@@ -47,9 +47,10 @@ TarvikConduit::TarvikConduit(SettingsStore& settings, TransmitPath& transmit, RV
       manager_(manager),
       adapterSettings_(adapterSettings),
       driver_(driver),
-      notifier_(notifier) {}
+      notifier_(notifier),
+      reader_(*this, manager, *this) {}
 
-TarvikConduit::~TarvikConduit() { closePort(); }
+TarvikConduit::~TarvikConduit() { reader_.stop(); }
 
 uint8_t TarvikConduit::dataRateCommand(int32_t rate) {
     if (rate < 0 || rate > 3) {
@@ -72,7 +73,7 @@ void TarvikConduit::closePort() {
         std::lock_guard lock(portMutex_);
         port.swap(port_);
     }
-    // Closed outside the lock: closing waits for the reader, which may be transmitting.
+    // Closed outside the lock: closing waits for the firmware to stop.
     if (port) port->close();
 }
 
@@ -137,66 +138,73 @@ bool TarvikConduit::startFirmware(UsbCanPort& port) {
 
 int TarvikConduit::connect() {
     if (getState() == kDisabled) return 0;
-    // The previous port goes before the network is forgotten, so that none of its frames
+    // The previous link goes before the network is forgotten, so that none of its frames
     // arrives after the reset.
-    closePort();
+    reader_.stop();
     manager_.reset();
     Conduit::setState(kDisconnected);
+    return reader_.start() ? 1 : 0;
+}
 
+bool TarvikConduit::openLink() {
     Found found = findAdapter();
     if (!found.serial) {
         notify(formatCode(kCannotFindText, found.code));
-        Conduit::setState(kDisconnected);
-        return 0;
+        return false;
     }
-
-    const std::string serial = *found.serial;
-    auto port = std::make_shared<UsbCanPort>(
-        driver_, serial, [this](UsbCanPort& p) { deliverFrames(p); },
-        [this, serial] { adapterLost(serial); });
+    auto port = std::make_shared<UsbCanPort>(driver_, *found.serial,
+                                             [this](UsbCanPort& p) { deliverFrames(p); });
     {
         std::lock_guard lock(portMutex_);
         port_ = port;
     }
     if (FtDriver::Status s = port->open(); s != FtDriver::kOk) {
         notify(formatCode(kCannotInitializeText, static_cast<int>(s)));
+        closePort();
         Conduit::setState(kFailed);
-        return 0;
+        return false;
     }
+    return true;
+}
+
+bool TarvikConduit::readyLink() {
+    auto port = currentPort();
     if (!startFirmware(*port)) {
         Conduit::setState(kFailed);
-        return 0;
+        return false;
     }
-
     std::vector<uint8_t> reply;
     bool rateSet = port->command(dataRateCommand(adapterSettings_.dataRate().value()), reply) ==
                    UsbCanPort::kOk;
     if (!rateSet) notify(kDataRateErrorText);
     port->setConfigured();
-
-    bool connected = false;
-    {
-        std::lock_guard lock(stateMutex_);
-        connected = port->running();
-        Conduit::setState(connected ? kConnected : kFailed);
-    }
-    if (!connected) {
+    if (!port->running()) {
+        Conduit::setState(kFailed);
         notify(kToolModeErrorText);
-        return 0;
+        return false;
     }
-    manager_.deviceTable().addToolEntries();
-    return 1;
+    return true;
 }
+
+ReaderThread::Read TarvikConduit::readLink() {
+    auto port = currentPort();
+    if (port && port->readStep()) return ReaderThread::Read::More;
+    DebugPrint("FT-series adapter %s is gone: disconnected\r\n",
+               port ? port->serialNumber().c_str() : "");
+    return ReaderThread::Read::Lost;
+}
+
+void TarvikConduit::closeLink(bool) { closePort(); }
 
 int TarvikConduit::reconnect() { return connect(); }
 
 void TarvikConduit::disconnect() {
-    closePort();
+    reader_.stop();
     manager_.reset();
     if (getState() != kDisabled) Conduit::setState(kDisconnected);
 }
 
-void TarvikConduit::setState(int value) {
+void TarvikConduit::setState(ConduitState value) {
     if (value == kDisabled) disconnect();
     Conduit::setState(value);
 }
@@ -216,15 +224,8 @@ void TarvikConduit::deliverFrames(UsbCanPort& port) {
                                   record->length,
                                   std::span<const uint8_t>(record->data.data(), held)));
     }
-}
-
-void TarvikConduit::adapterLost(const std::string& serial) {
-    DebugPrint("FT-series adapter %s is gone: disconnected\r\n", serial.c_str());
-    std::lock_guard lock(stateMutex_);
-    // During a connection attempt the attempt itself reports the failure.
-    if (getState() != kConnected) return;
-    manager_.reset();
-    Conduit::setState(kDisconnected);
+    if (const uint64_t dropped = port.takeDroppedFrames(); dropped > 0)
+        manager_.droppedWork().countFullRing(dropped);
 }
 
 }  // namespace corvane

@@ -8,6 +8,7 @@
 
 #include "adapters/AdapterSettings.h"
 #include "adapters/Conduit.h"
+#include "adapters/ReaderThread.h"
 #include "adapters/UsbCanPort.h"
 #include "adapters/UserNotifier.h"
 #include "platform/FtDriver.h"
@@ -18,13 +19,14 @@ class RVCManager;
 
 // The FT-series USB-CAN adapter: found by its USB description through the driver layer,
 // opened by serial number, its firmware started and its data rate set; received frames go to
-// the manager's intake on the port's reader thread.
+// the manager's intake on the reader thread.
 //
-// Threads: connect, reconnect, disconnect and setState run on the user-interface thread;
-// sendFrame on any thread. The current port is guarded by portMutex_ and shared with senders,
-// so a disconnect never frees a port under a sender. stateMutex_ orders the end of a
-// connection attempt against the reader reporting the adapter gone.
-class TarvikConduit final : public Conduit {
+// Threads: connect, reconnect, disconnect and setState run on the user-interface thread, and
+// the link's life cycle is the reader's (see ReaderThread): the firmware is started while the
+// reader already runs, since its answers come through it. sendFrame runs on any thread. The
+// current port is guarded by portMutex_ and shared with senders, so a disconnect never frees
+// a port under a sender.
+class TarvikConduit final : public Conduit, private ReaderThread::Link {
   public:
     static constexpr const char* kUsbErrorTitle = "USB Error";
     static constexpr const char* kCannotFindText = "[%d] Cannot Find Adapter";
@@ -53,7 +55,7 @@ class TarvikConduit final : public Conduit {
     // Closes the port, forgets the network and goes to state 0 (a disabled adapter stays 4).
     void disconnect() override;
     // Entering 4 disconnects first.
-    void setState(int value) override;
+    void setState(ConduitState value) override;
     // Frames of at most 8 bytes while a port exists; failures are not reported.
     void sendFrame(uint32_t dgn, uint8_t sa, uint8_t priority, uint16_t length,
                    const uint8_t* data) override;
@@ -68,12 +70,16 @@ class TarvikConduit final : public Conduit {
         std::optional<std::string> serial;
         int code = 0;
     };
+    bool openLink() override;
+    bool readyLink() override;
+    ReaderThread::Read readLink() override;
+    void closeLink(bool lost) override;
+
     Found findAdapter();
     bool startFirmware(UsbCanPort& port);
     void closePort();
     std::shared_ptr<UsbCanPort> currentPort();
     void deliverFrames(UsbCanPort& port);
-    void adapterLost(const std::string& serial);
     void notify(const std::string& text);
 
     RVCManager& manager_;
@@ -83,7 +89,7 @@ class TarvikConduit final : public Conduit {
 
     std::mutex portMutex_;  // guards port_ (the pointer, not the port)
     std::shared_ptr<UsbCanPort> port_;
-    std::mutex stateMutex_;  // held while a connection ends and while the reader reports loss
+    ReaderThread reader_;  // last: stopped before the members it reads through go
 };
 
 }  // namespace corvane

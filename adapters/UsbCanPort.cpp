@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 #include <variant>
 
 #include "adapters/FtLinkEncoder.h"
-#include "adapters/FtLinkParser.h"
 
 namespace corvane {
 
@@ -16,20 +16,17 @@ constexpr uint32_t kWriteTimeoutMs = 128;
 constexpr uint32_t kTransferSize = 2048;
 constexpr uint8_t kLatencyMs = 3;
 constexpr size_t kReceiveBufferSize = 65536;
-// How long the reader waits for bytes before looking at `running` again.
+// How long a read step waits for bytes.
 constexpr int kReceiveWaitMs = 20;
 constexpr auto kStopSettle = std::chrono::milliseconds(100);
-// A reader that is never taken from would grow the queue without end.
-constexpr size_t kFrameQueueLimit = 4096;
 
 }  // namespace
 
-UsbCanPort::UsbCanPort(FtDriver& driver, std::string serialNumber, FrameHandler onFrames,
-                       LostHandler onLost)
+UsbCanPort::UsbCanPort(FtDriver& driver, std::string serialNumber, FrameHandler onFrames)
     : driver_(driver),
       serialNumber_(std::move(serialNumber)),
       onFrames_(std::move(onFrames)),
-      onLost_(std::move(onLost)) {}
+      buffer_(kReceiveBufferSize) {}
 
 UsbCanPort::~UsbCanPort() { close(); }
 
@@ -51,7 +48,6 @@ FtDriver::Status UsbCanPort::open() {
     if (s != FtDriver::kOk) return s;
 
     running_.store(true, std::memory_order_release);
-    reader_ = std::thread([this] { readerLoop(); });
     return FtDriver::kOk;
 }
 
@@ -110,10 +106,9 @@ void UsbCanPort::close() {
     }
     if (handle == FtDriver::kNoHandle) return;
 
-    std::vector<uint8_t> ignored;
-    if (command(kStopCommand, ignored) != kWriteFailed) std::this_thread::sleep_for(kStopSettle);
+    // Nobody reads any more: the reply is not waited for, only the firmware's time to stop.
+    if (write(ftCommandPayload(kStopCommand)) == kOk) std::this_thread::sleep_for(kStopSettle);
     running_.store(false, std::memory_order_release);
-    if (reader_.joinable()) reader_.join();
     {
         std::lock_guard lock(writeMutex_);
         handle_ = FtDriver::kNoHandle;
@@ -135,36 +130,29 @@ std::optional<UsbRecord> UsbCanPort::takeFrame() {
     return r;
 }
 
-void UsbCanPort::readerLoop() {
-    // handle_ does not change while the reader runs: close ends the reader before clearing it.
+bool UsbCanPort::readStep() {
+    // handle_ does not change while the reader runs: close comes after the reader has ended.
     const FtDriver::Handle handle = handle_;
-    FtLinkParser parser;
-    std::vector<uint8_t> buffer(kReceiveBufferSize);
-    std::vector<UsbRecord> parsed;
-    while (running_.load(std::memory_order_acquire)) {
-        uint32_t waiting = 0;
-        if (driver_.status(handle, waiting) != FtDriver::kOk) return deviceLost();
-        if (waiting == 0) {
-            if (driver_.waitForReceive(handle, kReceiveWaitMs) != FtDriver::kOk) {
-                return deviceLost();
-            }
-            continue;
-        }
-        uint32_t got = 0;
-        auto want = std::min<size_t>(waiting, buffer.size());
-        if (driver_.read(handle, std::span<uint8_t>(buffer.data(), want), got) != FtDriver::kOk) {
-            return deviceLost();
-        }
-        parsed.clear();
-        for (uint32_t i = 0; i < got; ++i) {
-            auto payload = parser.push(buffer[i]);
-            if (!payload) continue;
-            // Malformed messages and notifications are dropped without notice.
-            auto decoded = decodeUsbRecord(*payload);
-            if (auto* record = std::get_if<UsbRecord>(&decoded)) parsed.push_back(*record);
-        }
-        for (const auto& r : parsed) dispatch(r);
+    uint32_t waiting = 0;
+    if (driver_.status(handle, waiting) != FtDriver::kOk) return deviceLost();
+    if (waiting == 0) {
+        return driver_.waitForReceive(handle, kReceiveWaitMs) == FtDriver::kOk || deviceLost();
     }
+    uint32_t got = 0;
+    auto want = std::min<size_t>(waiting, buffer_.size());
+    if (driver_.read(handle, std::span<uint8_t>(buffer_.data(), want), got) != FtDriver::kOk) {
+        return deviceLost();
+    }
+    parsed_.clear();
+    for (uint32_t i = 0; i < got; ++i) {
+        auto payload = parser_.push(buffer_[i]);
+        if (!payload) continue;
+        // Malformed messages and notifications are dropped without notice.
+        auto decoded = decodeUsbRecord(*payload);
+        if (auto* record = std::get_if<UsbRecord>(&decoded)) parsed_.push_back(*record);
+    }
+    for (const auto& r : parsed_) dispatch(r);
+    return true;
 }
 
 void UsbCanPort::dispatch(const UsbRecord& record) {
@@ -178,17 +166,20 @@ void UsbCanPort::dispatch(const UsbRecord& record) {
     }
     {
         std::lock_guard lock(frameMutex_);
-        if (frames_.size() >= kFrameQueueLimit) frames_.pop_front();
+        if (frames_.size() >= kFrameQueueLimit) {
+            frames_.pop_front();
+            droppedFrames_.fetch_add(1, std::memory_order_relaxed);
+        }
         frames_.push_back(record);
     }
     if (onFrames_) onFrames_(*this);
 }
 
-void UsbCanPort::deviceLost() {
+bool UsbCanPort::deviceLost() {
     running_.store(false, std::memory_order_release);
     // Wake a command waiting for a reply that will never come.
     replyArrived_.notify_all();
-    if (onLost_) onLost_();
+    return false;
 }
 
 }  // namespace corvane

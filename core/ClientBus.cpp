@@ -129,7 +129,7 @@ void ClientBus::execute(std::span<const uint8_t> request) {
             return removeFilters(*parsed, request);
         case kScanOff:
         case kScanOn:
-            if (isRegistered(parsed->token)) manager_.scanNetwork().store(code == kScanOn ? 1 : 0);
+            if (isRegistered(parsed->token)) manager_.setScanNetwork(code == kScanOn);
             return;
         case kMode:
             return setMode(*parsed);
@@ -147,7 +147,7 @@ void ClientBus::transmit(std::span<const uint8_t> request, bool housekeeping) {
         return;
     }
     auto source = housekeeping ? TransmitSource::ModuleHousekeeping : TransmitSource::ModuleSend;
-    if (transmitAllowed(source, manager_.muteMode().load())) transmit_.sendRequest(*parsed);
+    if (transmitAllowed(source, manager_.muteMode())) transmit_.sendRequest(*parsed);
 }
 
 void ClientBus::transmitFrom(std::span<const uint8_t> request) {
@@ -156,7 +156,7 @@ void ClientBus::transmitFrom(std::span<const uint8_t> request) {
         DebugPrint("Client send of %zu bytes does not hold its data; not sent\r\n", request.size());
         return;
     }
-    if (transmitAllowed(TransmitSource::ModuleSend, manager_.muteMode().load())) {
+    if (transmitAllowed(TransmitSource::ModuleSend, manager_.muteMode())) {
         transmit_.sendFromRequest(*parsed);
     }
 }
@@ -309,7 +309,7 @@ void ClientBus::removeFilters(const TokenRequest& request, std::span<const uint8
 
 void ClientBus::setMode(const TokenRequest& request) {
     // Mode and echo apply whoever asks; only a registered client gets the answer.
-    if (request.mode <= 3) manager_.muteMode().store(request.mode);
+    if (auto mode = muteModeFromWire(request.mode)) manager_.setMuteMode(*mode);
     EchoControl* echo = echo_.load(std::memory_order_acquire);
     if (request.echo <= 1 && echo) echo->setEchoTransmits(request.echo);
 
@@ -318,20 +318,20 @@ void ClientBus::setMode(const TokenRequest& request) {
     RVCClient* client = findClient_locked(request.token);
     if (!client) return;
     const uint8_t reply[] = {clientbus::kModeReply,
-                             static_cast<uint8_t>(manager_.muteMode().load()),
+                             static_cast<uint8_t>(toWire(manager_.muteMode())),
                              static_cast<uint8_t>(echo ? echo->echoTransmits() : 0)};
     client->write(reply);
 }
 
 void ClientBus::deliverRaw(const RvcFrame& frame) {
     std::unique_lock lock(clientMutex_, kDispatchWait);
-    if (!lock) return;
+    if (!lock) return manager_.droppedWork().countSkippedDelivery();
     for (const auto& [id, client] : clients_) client->offerRaw_locked(frame);
 }
 
 void ClientBus::deliverCooked(const RvcMessage& message) {
     std::unique_lock lock(clientMutex_, kDispatchWait);
-    if (!lock) return;
+    if (!lock) return manager_.droppedWork().countSkippedDelivery();
     for (const auto& [id, client] : clients_) client->offerCooked_locked(message);
 }
 

@@ -30,10 +30,11 @@ class TransmitPath;
 // arrival order; dispatch threads deliver traffic through deliverRaw()/deliverCooked().
 //
 // Locking: clientMutex_ guards clients_ and every client's filter maps. Dispatch waits at most
-// 5 ms for it and skips the delivery otherwise; everything else waits at most 500 ms and skips
-// its work on time-out. Only the polling thread (or the owner, once it has stopped) adds or
-// destroys clients, so a client it found by token stays alive while it handles the request.
-// The mutex is never held while transmitting or dispatching, which re-enter deliverRaw().
+// 5 ms for it and otherwise skips the delivery, counted in the manager's dropped work; everything
+// else waits at most 500 ms and skips its work on time-out. Only the polling thread (or the owner,
+// once it has stopped) adds or destroys clients, so a client it found by token stays alive while it
+// handles the request. The mutex is never held while transmitting or dispatching, which re-enter
+// deliverRaw().
 class ClientBus final : public ClientDelivery {
   public:
     // The tool's own mailslot; no module may register under this name.
@@ -70,6 +71,9 @@ class ClientBus final : public ClientDelivery {
     size_t clientCount() const;
 
   private:
+    // Tests hold the client lock through it, to see a dispatch skip and be counted.
+    friend class ClientBusLockHolder;
+
     void execute(std::span<const uint8_t> request);
     void registerClient(const std::string& slotName);
     void removeClient(uint32_t token);

@@ -9,7 +9,7 @@ namespace corvane {
 
 // The module clients' side of dispatch: raw frames to raw filters, complete messages to cooked
 // filters. Called on the dispatching thread; implementations bound their lock waits (5 ms) so
-// that dispatch never stalls behind a client.
+// that dispatch never stalls behind a client, and count what they skip.
 class ClientDelivery {
   public:
     virtual ~ClientDelivery() = default;

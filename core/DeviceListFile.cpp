@@ -102,22 +102,26 @@ std::string DeviceListExportPath(const std::string& chosen) {
     return chosen.find('.', name) == std::string::npos ? chosen + ".cvdl" : chosen;
 }
 
-bool ExportDeviceList(const std::string& path, const DeviceTable& table, ExportFailure* failure) {
+bool ExportDeviceList(const std::string& path, const DeviceTable& table, const Clock& clock,
+                      ExportFailure* failure) {
     auto fail = [failure](ExportFailure why) {
         if (failure) *failure = why;
         return false;
     };
     if (failure) *failure = ExportFailure::None;
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    if (localtime_r(&now, &local) == nullptr) return fail(ExportFailure::NotWritten);
-    const std::string text = DeviceListText(table, DeviceListCreatedLine(local));
+    const std::optional<std::tm> local = clock.localNow();
+    if (!local) return fail(ExportFailure::NotWritten);
+    const std::string text = DeviceListText(table, DeviceListCreatedLine(*local));
 
     FileReplacement file(path);
     if (!file.opened()) return fail(ExportFailure::NotCreated);
     file.stream().write(text.data(), static_cast<std::streamsize>(text.size()));
     if (!file.commit()) return fail(ExportFailure::NotWritten);
     return true;
+}
+
+bool ExportDeviceList(const std::string& path, const DeviceTable& table, ExportFailure* failure) {
+    return ExportDeviceList(path, table, SystemClock(), failure);
 }
 
 bool ReadDeviceListLine(std::span<const uint8_t> bytes, size_t& position, std::string& line) {

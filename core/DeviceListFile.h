@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/DeviceTable.h"
+#include "platform/Clock.h"
 
 namespace corvane {
 
@@ -33,9 +34,12 @@ std::string DeviceListExportPath(const std::string& chosen);
 // but could not be written whole (a full disk).
 enum class ExportFailure { None, NotCreated, NotWritten };
 
-// Writes the file for the current local time through a temporary file renamed into place, so
-// a failed export leaves any earlier file untouched. False when it could not be written, with
-// the reason in `failure` when one is given.
+// Writes the file, dated by the clock's local time, through a temporary file renamed into
+// place, so a failed export leaves any earlier file untouched. False when it could not be
+// written, with the reason in `failure` when one is given.
+bool ExportDeviceList(const std::string& path, const DeviceTable& table, const Clock& clock,
+                      ExportFailure* failure = nullptr);
+// The same, dated by the system clock.
 bool ExportDeviceList(const std::string& path, const DeviceTable& table,
                       ExportFailure* failure = nullptr);
 

@@ -63,12 +63,16 @@ void DeviceTable::updateDiagnosticLocked(const RvcMessage& message, int64_t now)
     // Frames shorter than two bytes read 0xFF past their data (the manager's working copy).
     const uint8_t status = message.data[0];
     const uint8_t dsa = message.data[1];
+    std::array<uint8_t, 6> fault;
+    std::copy_n(message.data + 2, fault.size(), fault.begin());
     auto it = std::find_if(devices_.begin(), devices_.end(),
                            [&](const RVCDevice& d) { return d.sa == message.sa && d.dsa == dsa; });
     if (it != devices_.end()) {
         it->updated = now;
-        if (it->status != status) {
+        // A new fault with the same lamps is news for the Details box too.
+        if (it->status != status || it->fault != fault) {
             it->status = status;
+            it->fault = fault;
             it->statusChanged = 1;
         }
         int identified =
@@ -80,7 +84,7 @@ void DeviceTable::updateDiagnosticLocked(const RvcMessage& message, int64_t now)
         return;
     }
     devices_.push_back(
-        RVCDevice{dsa, message.sa, status, now, hasNodeLocked(message.sa) ? 1 : 0, 0});
+        RVCDevice{dsa, message.sa, status, now, hasNodeLocked(message.sa) ? 1 : 0, 0, fault});
     markChanged();
 }
 

@@ -47,8 +47,7 @@ LongMessages::LongMessages(RVCManager& manager, TransmitPath& transmit)
 int64_t LongMessages::now() const { return manager_.deviceTable().clock().steadyMilliseconds(); }
 
 bool LongMessages::mayAnswer() const {
-    return transmitAllowed(TransmitSource::ClearToSend,
-                           manager_.muteMode().load(std::memory_order_relaxed));
+    return transmitAllowed(TransmitSource::ClearToSend, manager_.muteMode());
 }
 
 LongMessages::Slot* LongMessages::findLocked(uint8_t sa, uint8_t destination, int64_t now) {

@@ -18,9 +18,8 @@ void PeriodicDuties::tick() {
     if (pacing_) pacing_();
 
     if (counter_ % kServiceMs == 0) {
-        const int mute = manager_.muteMode().load(std::memory_order_relaxed);
-        if (housekeeping_ && manager_.scanNetwork().load(std::memory_order_relaxed) != 0 &&
-            (mute == 0 || mute == 1)) {
+        if (housekeeping_ && manager_.scanNetwork() &&
+            transmitAllowed(TransmitSource::Housekeeping, manager_.muteMode())) {
             housekeeping_();
         }
         if (service_) service_();
@@ -29,6 +28,7 @@ void PeriodicDuties::tick() {
     if (counter_ % kStatisticsMs == 0) {
         table_.age();
         manager_.statisticsStep();
+        if (statisticsDuty_) statisticsDuty_();
         if (view_ && table_.takeChanged()) {
             manager_.divertIntake();
             view_->rebuildDeviceList();

@@ -27,6 +27,9 @@ class PeriodicDuties {
     void setPacingStep(std::function<void()> step) { pacing_ = std::move(step); }
     // Adapter service (the cloud adapter's), every 200 ms regardless of mute mode.
     void setServiceStep(std::function<void()> step) { service_ = std::move(step); }
+    // The owner's own figures (fault and health tracking), at every statistics step, before
+    // the list rebuild.
+    void setStatisticsDuty(std::function<void()> step) { statisticsDuty_ = std::move(step); }
     void setDeviceListView(DeviceListView* view) { view_ = view; }
 
     void tick();
@@ -38,6 +41,7 @@ class PeriodicDuties {
     std::function<void()> housekeeping_;
     std::function<void()> pacing_;
     std::function<void()> service_;
+    std::function<void()> statisticsDuty_;
     DeviceListView* view_ = nullptr;
     int counter_ = 0;
 };

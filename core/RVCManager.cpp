@@ -96,12 +96,21 @@ void RVCManager::dispatchMessage(const RvcMessage& message) {
         std::shared_lock lock(dataFieldsMutex_);
         if (dataFields_) dataFields_->offer(message);
     }
+    {
+        std::shared_lock lock(tapMutex_);
+        if (tap_) tap_->deliverCooked(message);
+    }
     devices_.update(message);
 }
 
 void RVCManager::setDataFieldSink(MessageSink* sink) {
     std::unique_lock lock(dataFieldsMutex_);
     dataFields_ = sink;
+}
+
+void RVCManager::setMessageTap(ClientDelivery* tap) {
+    std::unique_lock lock(tapMutex_);
+    tap_ = tap;
 }
 
 void RVCManager::closeInterval(AddressStats& s, int32_t count, bool keepTenIntervals) {
@@ -186,7 +195,7 @@ std::string RVCManager::slots() const {
         if (++entries % 8 == 0) text += "\n\r";
     }
     if (clients_) text += clients_->report();
-    return text;
+    return text + droppedWork_.reportLine();
 }
 
 }  // namespace corvane

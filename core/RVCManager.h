@@ -9,9 +9,12 @@
 #include <string>
 
 #include "core/AddressStats.h"
+#include "core/BusErrors.h"
 #include "core/ClientDelivery.h"
 #include "core/DeviceTable.h"
+#include "core/DroppedWork.h"
 #include "core/MessageSink.h"
+#include "core/MuteMode.h"
 #include "core/RvcFrame.h"
 #include "core/RvcMessage.h"
 #include "platform/IntegerSetting.h"
@@ -64,6 +67,10 @@ class RVCManager {
     // The running script's data fields come and go while adapters dispatch: once this returns,
     // no dispatch is inside the previous sink any more, so its owner may destroy it.
     void setDataFieldSink(MessageSink* sink);
+    // A viewer's copy of every complete message (the traffic window), cooked messages only.
+    // The same promise as the data fields: once this returns, no dispatch is inside the
+    // previous tap, so its owner may destroy it. The tap must only copy: it runs on intake.
+    void setMessageTap(ClientDelivery* tap);
 
     // Snapshots of the statistics as of the last step (count is live).
     AddressStats addressStats(uint8_t sa) const;
@@ -81,10 +88,15 @@ class RVCManager {
     }
     std::atomic<uint8_t>& recentRead() { return recentRead_; }
 
-    // Transmit gating, read by the transmit path and written by the menu commands.
-    std::atomic<int32_t>& muteMode() { return muteMode_; }
-    std::atomic<int32_t>& scanNetwork() { return scanNetwork_; }
-    std::atomic<uint8_t>& scanPointer() { return scanPointer_; }
+    // Transmit gating, read by the transmit path and set by the menu and client-bus commands.
+    MuteMode muteMode() const { return muteMode_.load(std::memory_order_relaxed); }
+    void setMuteMode(MuteMode mode) { muteMode_.store(mode, std::memory_order_relaxed); }
+    // Whether the housekeeping scan of the network runs ("Scan Network", on by default).
+    bool scanNetwork() const { return scanNetwork_.load(std::memory_order_relaxed); }
+    void setScanNetwork(bool on) { scanNetwork_.store(on, std::memory_order_relaxed); }
+    // The next address the housekeeping scan asks (the transmit path's, from any thread).
+    uint8_t scanPointer() const { return scanPointer_.load(std::memory_order_relaxed); }
+    void setScanPointer(uint8_t address) { scanPointer_.store(address, std::memory_order_relaxed); }
     std::atomic<uint8_t>& housekeepingCountdown() { return housekeepingCountdown_; }
 
     bool showPhantoms() const { return showPhantoms_.value() != 0; }
@@ -96,7 +108,14 @@ class RVCManager {
     DeviceTable& deviceTable() { return devices_; }
     const DeviceTable& deviceTable() const { return devices_; }
 
-    // The debug port's "slots" report.
+    // What the client bus and the adapters let go; kept across reset().
+    DroppedWork& droppedWork() { return droppedWork_; }
+    const DroppedWork& droppedWork() const { return droppedWork_; }
+    // What the adapter passes on of the bus's own errors.
+    BusErrors& busErrors() { return busErrors_; }
+    const BusErrors& busErrors() const { return busErrors_; }
+
+    // The debug port's "slots" report, then the dropped-work line.
     virtual std::string slots() const;
 
   private:
@@ -112,9 +131,11 @@ class RVCManager {
     ClientDelivery* clients_ = nullptr;
     mutable std::shared_mutex dataFieldsMutex_;  // guards dataFields_ and calls into it
     MessageSink* dataFields_ = nullptr;
+    mutable std::shared_mutex tapMutex_;  // guards tap_ and calls into it
+    ClientDelivery* tap_ = nullptr;
 
-    std::atomic<int32_t> muteMode_{0};
-    std::atomic<int32_t> scanNetwork_{1};
+    std::atomic<MuteMode> muteMode_{MuteMode::TransmitNormally};
+    std::atomic<bool> scanNetwork_{true};
     std::atomic<uint8_t> scanPointer_{0};
     std::atomic<uint8_t> housekeepingCountdown_{5};
 
@@ -131,6 +152,9 @@ class RVCManager {
     std::array<std::atomic<uint8_t>, kRecentSize> recentSources_{};
     std::atomic<uint32_t> recentCounter_{0};
     std::atomic<uint8_t> recentRead_{0};
+
+    DroppedWork droppedWork_;
+    BusErrors busErrors_;
 
     std::mutex ringMutex_;  // guards the ring, its indices and the end of a diversion
     std::atomic<bool> diverted_{false};

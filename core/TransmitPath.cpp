@@ -94,23 +94,21 @@ void TransmitPath::sendFromRequest(const RvcSendFromRequest& r) {
 }
 
 bool TransmitPath::scanOneAddress() {
-    auto& pointer = manager_.scanPointer();
-    uint8_t p = pointer.load(std::memory_order_relaxed);
+    uint8_t p = manager_.scanPointer();
     for (int i = 0; i < kScanLookahead; ++i) {
         if (manager_.addressStats(p).active) break;
         p = nextScanAddress(p);
-        pointer.store(p, std::memory_order_relaxed);
+        manager_.setScanPointer(p);
     }
     if (!manager_.addressStats(p).active) return false;
     sendRequest(productIdScanRequest(p));
-    pointer.store(static_cast<uint8_t>(p + 1), std::memory_order_relaxed);
+    manager_.setScanPointer(static_cast<uint8_t>(p + 1));
     return true;
 }
 
 void TransmitPath::housekeepingStep() {
-    if (manager_.scanNetwork().load(std::memory_order_relaxed) == 0) return;
-    if (!transmitAllowed(TransmitSource::Housekeeping,
-                         manager_.muteMode().load(std::memory_order_relaxed))) {
+    if (!manager_.scanNetwork()) return;
+    if (!transmitAllowed(TransmitSource::Housekeeping, manager_.muteMode())) {
         return;
     }
     scanOneAddress();
@@ -124,8 +122,7 @@ void TransmitPath::housekeepingStep() {
 
 void TransmitPath::answerRequest(const RvcMessage& message) {
     if (!isRequest(message.dgn)) return;
-    if (!transmitAllowed(TransmitSource::RequestAnswer,
-                         manager_.muteMode().load(std::memory_order_relaxed))) {
+    if (!transmitAllowed(TransmitSource::RequestAnswer, manager_.muteMode())) {
         return;
     }
     // Only requests addressed to the tool are the tool's to answer: whoever holds another

@@ -102,7 +102,7 @@ constexpr std::string_view kLetterCodes =
     "AUD.AUD.AUD.VID.VID.VID.TVL.TVL.GAS.GAS.GAS.GAS.GAS.GAS.AAS.PMP."  // 112-127
     "FIL.DMP.AWN.DIM.KPD.TPM.SHD.LCK.GPS.ACL.MTR.DSC.ACS.SOL.FAN.EXT."  // 128-143
     "ALM.WDW.DCL.STP.VLV.BKR.";                                         // 144-149
-static_assert(kLetterCodes.size() == (150 - 64) * 4);
+static_assert(kLetterCodes.size() == size_t{150 - 64} * 4);
 
 }  // namespace
 
@@ -114,7 +114,8 @@ std::string DeviceTypeName(uint8_t dsa) {
 }
 
 std::string DeviceTypeAbbreviation(uint8_t dsa) {
-    if (dsa >= 64 && dsa < 150) return std::string(kLetterCodes.substr((dsa - 64) * 4, 3));
+    if (dsa >= 64 && dsa < 150)
+        return std::string(kLetterCodes.substr(static_cast<size_t>(dsa - 64) * 4, 3));
     char text[4];
     std::snprintf(text, sizeof text, "%3d", dsa);
     return text;

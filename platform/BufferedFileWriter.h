@@ -24,7 +24,7 @@ namespace corvane {
 // text reaches the file in the order it was appended.
 class BufferedFileWriter {
   public:
-    static constexpr size_t kFlushSize = 64 * 1024;
+    static constexpr size_t kFlushSize = size_t{64} * 1024;
 
     explicit BufferedFileWriter(
         std::chrono::milliseconds flushInterval = std::chrono::milliseconds(250));

@@ -59,8 +59,14 @@ CanSocket::Result CanSocket::open(const std::string& interface) {
     filter.can_id = CAN_EFF_FLAG;
     filter.can_mask = CAN_EFF_FLAG | CAN_RTR_FLAG;
     const int off = 0;
+    const int on = 1;
+    // Every error class the controller reports comes too, as error frames; and each read
+    // says how many frames the kernel dropped for want of room in this socket's queue.
+    const can_err_mask_t errors = CAN_ERR_MASK;
     if (::setsockopt(fd, SOL_CAN_RAW, CAN_RAW_FILTER, &filter, sizeof filter) != 0 ||
-        ::setsockopt(fd, SOL_CAN_RAW, CAN_RAW_RECV_OWN_MSGS, &off, sizeof off) != 0) {
+        ::setsockopt(fd, SOL_CAN_RAW, CAN_RAW_RECV_OWN_MSGS, &off, sizeof off) != 0 ||
+        ::setsockopt(fd, SOL_CAN_RAW, CAN_RAW_ERR_FILTER, &errors, sizeof errors) != 0 ||
+        ::setsockopt(fd, SOL_SOCKET, SO_RXQ_OVFL, &on, sizeof on) != 0) {
         Result r = fromErrno(errno);
         ::close(fd);
         return r;
@@ -73,6 +79,8 @@ CanSocket::Result CanSocket::open(const std::string& interface) {
         ::close(fd);
         return r;
     }
+    kernelDrops_ = 0;
+    newDrops_ = 0;
     fd_.store(fd, std::memory_order_release);
     return Result::Ok;
 }
@@ -97,7 +105,15 @@ CanSocket::Result CanSocket::read(CanSocketFrame& frame, int timeoutMs) {
         return error != 0 ? fromErrno(error) : Result::InterfaceDown;
     }
     can_frame raw{};
-    ssize_t n = ::recv(fd, &raw, sizeof raw, MSG_DONTWAIT);
+    iovec part{&raw, sizeof raw};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(uint32_t))];
+    msghdr message{};
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    ssize_t n = ::recvmsg(fd, &message, MSG_DONTWAIT);
+    if (n >= 0) noteDrops(message);
     if (n < 0) {
         if (errno == EAGAIN || errno == EINTR) return Result::Timeout;
         return fromErrno(errno);
@@ -110,6 +126,24 @@ CanSocket::Result CanSocket::read(CanSocketFrame& frame, int timeoutMs) {
     frame.length = raw.len > CAN_MAX_DLEN ? CAN_MAX_DLEN : raw.len;
     std::memcpy(frame.data.data(), raw.data, frame.length);
     return Result::Ok;
+}
+
+void CanSocket::noteDrops(const msghdr& message) {
+    for (const cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr;
+         c = CMSG_NXTHDR(const_cast<msghdr*>(&message), const_cast<cmsghdr*>(c))) {
+        if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SO_RXQ_OVFL) continue;
+        uint32_t total = 0;
+        std::memcpy(&total, CMSG_DATA(c), sizeof total);
+        // The kernel's count since the socket opened; it only grows (and wraps at 2^32).
+        newDrops_ += static_cast<uint32_t>(total - kernelDrops_);
+        kernelDrops_ = total;
+    }
+}
+
+uint64_t CanSocket::takeNewDrops() {
+    const uint64_t n = newDrops_;
+    newDrops_ = 0;
+    return n;
 }
 
 CanSocket::Result CanSocket::write(const CanSocketFrame& frame) {

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+struct msghdr;
+
 namespace corvane {
 
 // One classic CAN frame as the kernel's raw CAN sockets carry it.
@@ -17,8 +19,8 @@ struct CanSocketFrame {
     std::array<uint8_t, 8> data{};
 };
 
-// A raw CAN socket bound to one named interface, taking extended data frames only and not
-// receiving its own transmissions.
+// A raw CAN socket bound to one named interface, taking extended data frames and the
+// controller's error frames only, and not receiving its own transmissions.
 //
 // Threads: one reader calls read(); write() may be called from other threads at the same
 // time (the kernel serialises the writes); open and close while no one reads.
@@ -45,12 +47,19 @@ class CanSocket {
     // Waits up to `timeoutMs` for one frame.
     Result read(CanSocketFrame& frame, int timeoutMs);
     Result write(const CanSocketFrame& frame);
+    // Frames the kernel dropped for this socket (its queue was full) since the last call;
+    // the reader's, like read().
+    uint64_t takeNewDrops();
 
     // True when this machine can open raw CAN sockets at all.
     static bool supported();
 
   private:
+    void noteDrops(const msghdr& message);
+
     std::atomic<int> fd_{-1};
+    uint32_t kernelDrops_ = 0;  // the kernel's running count, as last read
+    uint64_t newDrops_ = 0;
 };
 
 }  // namespace corvane

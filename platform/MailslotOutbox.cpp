@@ -8,7 +8,7 @@ namespace {
 
 constexpr int kRoomWaitMs = 20;  // one wait for room; closing is looked at between them
 constexpr size_t kLengthBytes = 2;
-constexpr size_t kKeptRoom = 64 * 1024;  // room a drained queue keeps; a burst's goes back
+constexpr size_t kKeptRoom = size_t{64} * 1024;  // room a drained queue keeps; a burst's goes back
 
 // The length of the message queued at `at` (behind its two length bytes).
 size_t lengthAt(const std::string& queue, size_t at) {

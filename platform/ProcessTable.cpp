@@ -1,23 +1,38 @@
 #include "platform/ProcessTable.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 namespace corvane {
 
 namespace {
 
+// A process may end while its files are read: the read then fails with ESRCH. Plain read(2)
+// so that reads as an empty file; a file stream would throw from inside its buffer.
 std::string readWhole(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return {};
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    std::string text;
+    char chunk[4096];
+    for (;;) {
+        ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n > 0) {
+            text.append(chunk, static_cast<size_t>(n));
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            if (n < 0) text.clear();
+            break;
+        }
+    }
+    ::close(fd);
+    return text;
 }
 
 // "pid (comm) S ppid ...": the name may hold blanks and parentheses, so read after the last ')'.

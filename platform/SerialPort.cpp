@@ -9,16 +9,12 @@
 #include <cerrno>
 #include <chrono>
 
-#include "platform/SerialPortLineCutter.h"
-
 namespace corvane {
 
 namespace {
 
 constexpr int kProbeCount = 50;     // /dev/ttyACM0..49 and /dev/ttyUSB0..49
 constexpr int kWriteStallMs = 200;  // how long a full line may hold up one write
-constexpr int kReaderPollMs = 1;    // the reader's longest wait between reads
-constexpr size_t kReadChunk = 1024;
 
 void addUnique(std::vector<std::string>& list, std::string path) {
     if (path.empty()) return;
@@ -30,11 +26,7 @@ void addUnique(std::vector<std::string>& list, std::string path) {
 
 }  // namespace
 
-SerialPort::~SerialPort() {
-    stopReader();
-    if (reader_.joinable()) reader_.join();
-    close();
-}
+SerialPort::~SerialPort() { close(); }
 
 std::vector<std::string> SerialPort::candidates(std::string_view configured,
                                                 std::string_view preferred) {
@@ -124,48 +116,6 @@ bool SerialPort::write(std::string_view text) {
         ::poll(&p, 1, 1);
     }
     return true;
-}
-
-void SerialPort::startReader(LineHandler onLine, FailureHandler onFailure, std::string earlier) {
-    stopReader();
-    if (reader_.joinable()) reader_.join();
-    onLine_ = std::move(onLine);
-    onFailure_ = std::move(onFailure);
-    earlier_ = std::move(earlier);
-    // Set before the thread starts, so that it never sees itself stopped at birth.
-    running_.store(true, std::memory_order_release);
-    reader_ = std::thread([this] { readerLoop(); });
-}
-
-void SerialPort::stopReader() {
-    running_.store(false, std::memory_order_release);
-    if (reader_.joinable() && !onReaderThread()) reader_.join();
-}
-
-void SerialPort::readerLoop() {
-    readerId_.store(std::this_thread::get_id());
-    SerialPortLineCutter cutter;
-    auto deliver = [this](std::string_view line) {
-        if (onLine_) onLine_(line);
-    };
-    cutter.feed(std::span(reinterpret_cast<const uint8_t*>(earlier_.data()), earlier_.size()),
-                deliver);
-    uint8_t buffer[kReadChunk];
-    while (running_.load(std::memory_order_acquire)) {
-        std::ptrdiff_t n = read(buffer);
-        if (n == kReadFailed) {
-            // Stopped on purpose while the port was being closed: not a failure.
-            if (!running_.exchange(false, std::memory_order_acq_rel)) break;
-            if (onFailure_) onFailure_();
-            break;
-        }
-        if (n == 0) {
-            waitReadable(kReaderPollMs);
-            continue;
-        }
-        cutter.feed(std::span<const uint8_t>(buffer, static_cast<size_t>(n)), deliver);
-    }
-    readerId_.store(std::thread::id{});
 }
 
 }  // namespace corvane

@@ -3,29 +3,24 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <mutex>
 #include <span>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 namespace corvane {
 
 // One serial line to a USB-CAN adapter: opened exclusively, raw, 9600 8N1, with reads that
-// return at once. Owns the reader thread that cuts the incoming bytes into text lines.
+// return at once; its owner's reader thread cuts what it reads into lines.
 //
-// Threads: open/close/startReader/stopReader run on the owner's thread (the reader may also
-// close the port it reads, after it has seen the line fail); write() may be called from any
-// thread and is serialised; the line and failure handlers run on the reader thread.
+// Threads: open/close run on the owner's thread (or its reader's, once the line failed);
+// read/waitReadable on one reading thread; write() may be called from any thread and is
+// serialised.
 class SerialPort {
   public:
     // What a read found: bytes, nothing buffered, or a line that is gone (unplugged, hung up).
     static constexpr std::ptrdiff_t kReadFailed = -1;
-
-    using LineHandler = std::function<void(std::string_view line)>;
-    using FailureHandler = std::function<void()>;
 
     SerialPort() = default;
     ~SerialPort();
@@ -41,7 +36,7 @@ class SerialPort {
     // Opens `path` for reading and writing, exclusively, and makes it a raw 9600 8N1 line.
     // False when it is missing, busy, not a terminal or refuses the settings.
     bool open(const std::string& path);
-    // Closes the line; safe to call from the reader thread (it then ends by itself).
+    // Closes the line; safe to repeat.
     void close();
     bool isOpen() const { return fd_.load(std::memory_order_acquire) >= 0; }
     const std::string& portName() const { return portName_; }
@@ -55,28 +50,10 @@ class SerialPort {
     // closed, failed, or stayed full.
     bool write(std::string_view text);
 
-    // Starts the reader thread: every non-empty line (at most 127 characters kept) goes to
-    // `onLine`; when the line fails, `onFailure` is called once and the thread ends. Both
-    // handlers are installed before the thread starts. `earlier` holds bytes already read from
-    // the line (after a probe's answer); they are cut into lines first.
-    void startReader(LineHandler onLine, FailureHandler onFailure, std::string earlier = {});
-    // Tells the reader to end and waits for it, unless called on the reader thread itself.
-    void stopReader();
-    bool readerRunning() const { return running_.load(std::memory_order_acquire); }
-    bool onReaderThread() const { return std::this_thread::get_id() == readerId_.load(); }
-
   private:
-    void readerLoop();
-
     std::atomic<int> fd_{-1};
     std::string portName_;
     std::mutex writeMutex_;  // serialises writes, and closing against them
-    std::atomic<bool> running_{false};
-    LineHandler onLine_;
-    FailureHandler onFailure_;
-    std::string earlier_;
-    std::thread reader_;
-    std::atomic<std::thread::id> readerId_{};
 };
 
 }  // namespace corvane

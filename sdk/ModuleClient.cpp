@@ -55,6 +55,17 @@ bool toAddress(const std::string& path, sockaddr_un& address) {
     return true;
 }
 
+// The encoders below append fields in wire order; these hold them to the layout they append.
+static_assert(at::kSendPriority == at::kSendDgn + 4 && at::kSendLength == at::kSendPriority + 1 &&
+              kSendHeader == at::kSendLength + 2);
+static_assert(at::kSendFromDgn == at::kSendFromSa + 1 &&
+              at::kSendFromPriority == at::kSendFromDgn + 4 &&
+              at::kSendFromLength == at::kSendFromPriority + 1 &&
+              kSendFromHeader == at::kSendFromLength + 2);
+static_assert(at::kMessageSa == at::kMessageDgn + 4 && at::kMessageLength == at::kMessageSa + 1 &&
+              kMessageHeader == at::kMessageLength + 2);
+static_assert(at::kTokenArgument == at::kToken + 4);
+
 void putU32(std::vector<uint8_t>& out, uint32_t v) {
     for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<uint8_t>(v >> shift));
 }

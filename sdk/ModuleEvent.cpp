@@ -24,9 +24,9 @@ std::optional<ModuleEvent> decodeEvent(std::span<const uint8_t> bytes) {
     auto need = [&](size_t n) { return bytes.size() >= n; };
     switch (e.code) {
         case code::kRegister:
-            if (!need(5)) return std::nullopt;
+            if (!need(at::kToken + 4)) return std::nullopt;
             e.type = ModuleEvent::Type::Registered;
-            e.token = u32(bytes, 1);
+            e.token = u32(bytes, at::kToken);
             return e;
         case code::kUnregister:
             e.type = ModuleEvent::Type::Unregistered;
@@ -57,24 +57,24 @@ std::optional<ModuleEvent> decodeEvent(std::span<const uint8_t> bytes) {
             return e;
         case 0x00: {
             if (!need(kMessageHeader)) return std::nullopt;
-            uint16_t length = u16(bytes, 6);
+            uint16_t length = u16(bytes, at::kMessageLength);
             if (!need(kMessageHeader + length)) return std::nullopt;
             e.type = ModuleEvent::Type::Message;
-            e.dgn = u32(bytes, 1);
-            e.sa = bytes[5];
+            e.dgn = u32(bytes, at::kMessageDgn);
+            e.sa = bytes[at::kMessageSa];
             e.data.assign(bytes.begin() + kMessageHeader, bytes.begin() + kMessageHeader + length);
             return e;
         }
         case code::kRawFrame: {
             if (!need(kFrameHeader)) return std::nullopt;
-            uint16_t length = u16(bytes, 10);
+            uint16_t length = u16(bytes, at::kFrameLength);
             if (length > 8 || !need(kFrameHeader + length)) return std::nullopt;
             e.type = ModuleEvent::Type::Frame;
-            e.dgn = u32(bytes, 1);
-            e.sa = bytes[5];
-            e.timestamp = u32(bytes, 6);
-            e.priority = bytes[12];
-            e.reserved = bytes[13];
+            e.dgn = u32(bytes, at::kFrameDgn);
+            e.sa = bytes[at::kFrameSa];
+            e.timestamp = u32(bytes, at::kFrameTimestamp);
+            e.priority = bytes[at::kFramePriority];
+            e.reserved = bytes[at::kFrameReserved];
             e.data.assign(bytes.begin() + kFrameHeader, bytes.begin() + kFrameHeader + length);
             return e;
         }

@@ -40,6 +40,27 @@ inline constexpr size_t kSendHeader = 8;
 inline constexpr size_t kSendFromHeader = 9;
 inline constexpr size_t kMessageHeader = 8;
 inline constexpr size_t kFrameHeader = 14;
+// Where each field starts, in bytes from the code (or kind) byte at 0.
+namespace at {
+inline constexpr size_t kToken = 1;          // requests that name the client, and registration
+inline constexpr size_t kTokenArgument = 5;  // what follows the token
+inline constexpr size_t kSendDgn = 1;        // send and housekeeping requests
+inline constexpr size_t kSendPriority = 5;
+inline constexpr size_t kSendLength = 6;
+inline constexpr size_t kSendFromSa = 1;
+inline constexpr size_t kSendFromDgn = 2;
+inline constexpr size_t kSendFromPriority = 6;
+inline constexpr size_t kSendFromLength = 7;
+inline constexpr size_t kMessageDgn = 1;  // simulated reception, and messages the tool delivers
+inline constexpr size_t kMessageSa = 5;
+inline constexpr size_t kMessageLength = 6;
+inline constexpr size_t kFrameDgn = 1;  // raw frames the tool delivers
+inline constexpr size_t kFrameSa = 5;
+inline constexpr size_t kFrameTimestamp = 6;
+inline constexpr size_t kFrameLength = 10;
+inline constexpr size_t kFramePriority = 12;
+inline constexpr size_t kFrameReserved = 13;
+}  // namespace at
 // So the most data one request can carry:
 inline constexpr size_t kMaxSendData = kMaxRequest - 1 - kSendHeader;          // 191
 inline constexpr size_t kMaxSendFromData = kMaxRequest - 1 - kSendFromHeader;  // 190

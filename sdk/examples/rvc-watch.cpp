@@ -1,6 +1,9 @@
 // rvc-watch SA DSA: the example module. Registers with the running tool, asks for the
 // complete messages of source address SA (255: every address) and prints one line per
 // message - DGN, source address, data bytes - until Ctrl-C.
+//
+//   rvc-watch SA DSA
+//   rvc-watch --help | --version
 
 #include <unistd.h>
 
@@ -10,6 +13,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "cli/ProgramCommandLine.h"
 #include "sdk/ModuleClient.h"
 
 namespace {
@@ -28,14 +32,28 @@ bool parseAddress(const char* text, unsigned& value) {
     return true;
 }
 
+const corvane::ProgramCommandLine commandLine(
+    "rvc-watch",
+    "usage: rvc-watch SA DSA   (addresses 0-255, decimal or 0x hex; SA 255 = all)\n"
+    "       rvc-watch --help | --version\n");
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    unsigned sa = 0, dsa = 0;
-    if (argc < 3 || !parseAddress(argv[1], sa) || !parseAddress(argv[2], dsa)) {
-        std::fprintf(stderr, "usage: rvc-watch SA DSA   (addresses 0-255; 255 = all)\n");
-        return 2;
+    unsigned addresses[2] = {0, 0};
+    int given = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (auto status = commandLine.answerStandard(word)) return *status;
+        if (word.size() > 1 && word[0] == '-') return commandLine.refuse("unknown option: " + word);
+        if (given == 2) return commandLine.refuse("more than two addresses: " + word);
+        if (!parseAddress(argv[i], addresses[given]))
+            return commandLine.refuse("not an address: " + word);
+        ++given;
     }
+    if (given < 2) return commandLine.refuse("two addresses are needed: SA and DSA");
+    const unsigned sa = addresses[0];
+    const unsigned dsa = addresses[1];
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
 

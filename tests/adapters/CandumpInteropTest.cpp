@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "adapters/CandumpLogReader.h"
-#include "adapters/TrafficRecorder.h"
+#include "logs/TrafficRecorder.h"
 #include "tests/adapters/ReplayRig.h"
 
 namespace corvane {
 namespace {
 
-using test::TempFolder;
+using test::ScratchFolder;
 
 // Debian's interpreter, which python3-can is installed for (scripts/install-deps), even when
 // another python3 comes first on the PATH.
@@ -24,7 +24,7 @@ bool pythonCanPresent() {
 }
 
 // Runs a Python script; its standard output, or nothing when it failed.
-bool runPython(const TempFolder& folder, const std::string& script, std::string& output) {
+bool runPython(const ScratchFolder& folder, const std::string& script, std::string& output) {
     test::writeFile(folder.file("peer.py"), script);
     const std::string command = std::string(kPython) + " " + folder.file("peer.py") + " > " +
                                 folder.file("peer.out") + " 2>&1";
@@ -77,7 +77,7 @@ bool recordSamples(const std::string& path) {
 
 TEST(CandumpInterop, OurLogsReadBackWithPythonCan) {
     if (!pythonCanPresent()) GTEST_SKIP() << "python3-can is not installed";
-    TempFolder folder;
+    ScratchFolder folder;
     const std::string path = folder.file("ours.log");
     ASSERT_TRUE(recordSamples(path));
     std::string expected;
@@ -105,7 +105,7 @@ TEST(CandumpInterop, OurLogsReadBackWithPythonCan) {
 
 TEST(CandumpInterop, PythonCanLogsReplayHere) {
     if (!pythonCanPresent()) GTEST_SKIP() << "python3-can is not installed";
-    TempFolder folder;
+    ScratchFolder folder;
     const std::string path = folder.file("theirs.log");
     std::ostringstream messages;
     for (const auto& s : samples()) {
@@ -167,7 +167,7 @@ bool canUtilsPresent() {
 // the same frames at the same offsets.
 TEST(CandumpInterop, OurLogsGoThroughCanUtilsAndBack) {
     if (!canUtilsPresent()) GTEST_SKIP() << "can-utils is not installed";
-    TempFolder folder;
+    ScratchFolder folder;
     const std::string ours = folder.file("ours.log");
     ASSERT_TRUE(recordSamples(ours));
     std::string expected;

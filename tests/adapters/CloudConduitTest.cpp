@@ -18,25 +18,19 @@
 #include "sim/relay/RelayServer.h"
 #include "tests/core/TransmitHarness.h"
 #include "tests/support/CapturingTrace.h"
+#include "tests/support/WaitUntil.h"
 
 namespace corvane {
 namespace {
+
+using test::waitUntil;
 
 using sim::CertificateAuthority;
 using sim::CertifiedKey;
 using sim::RelayServer;
 
-bool waitUntil(const std::function<bool()>& done, int ms = 5000) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
-
-// Answers the login dialog as a technician would, and remembers how it was pre-filled.
-class ScriptedDialog final : public KestrixLinkDialog {
+// Answers the login prompt as a technician would, and remembers how it was pre-filled.
+class ScriptedPrompt final : public CloudLoginPrompt {
   public:
     bool ask(KestrixLinkDetails& details) override {
         shown = details;
@@ -135,7 +129,7 @@ class CloudConduitTest : public ::testing::Test {
 
     test::CapturingTrace trace;
     test::TransmitHarness core;
-    ScriptedDialog dialog;
+    ScriptedPrompt dialog;
     RecordingNotifier notifier;
     std::optional<CertificateAuthority> ca;
     CertifiedKey trusted;
@@ -287,6 +281,39 @@ TEST_F(CloudConduitTest, CancellingTheDialogChangesNothing) {
     EXPECT_TRUE(relay->logins().empty());
 }
 
+TEST_F(CloudConduitTest, ALoginAskedBeforehandIsUsedOnceAndNamesTheLink) {
+    startRelay();
+    makeCloud();
+    dialog.pressOk = false;
+    EXPECT_FALSE(cloud->prepareConnect());
+    dialog.pressOk = true;
+    ASSERT_TRUE(cloud->prepareConnect());
+    EXPECT_TRUE(relay->logins().empty());  // asked only: nothing has gone out yet
+    ASSERT_EQ(cloud->connect(), 1) << messagesText();
+    EXPECT_EQ(dialog.calls, 2);
+    EXPECT_EQ(relay->logins().size(), 1u);
+    EXPECT_EQ(cloud->location(), "relay localhost, RV ID RV-77");
+    cloud->disconnect();
+    // The next connect asks again.
+    EXPECT_EQ(cloud->connect(), 1) << messagesText();
+    EXPECT_EQ(dialog.calls, 3);
+}
+
+TEST_F(CloudConduitTest, ALoginAskedForAConnectThatDidNotRunIsNotKept) {
+    startRelay();
+    makeCloud();
+    dialog.answer.userName = "earlier";
+    ASSERT_TRUE(cloud->prepareConnect());
+    cloud->setState(Conduit::kDisabled);  // switched off between the question and the connect
+    EXPECT_EQ(cloud->connect(), 0);
+    cloud->setState(Conduit::kDisconnected);
+    dialog.answer.userName = "technician";
+    ASSERT_EQ(cloud->connect(), 1) << messagesText();
+    EXPECT_EQ(dialog.calls, 2);  // asked again
+    ASSERT_EQ(relay->logins().size(), 1u);
+    EXPECT_EQ(relay->logins().front().userName, "technician");
+}
+
 TEST_F(CloudConduitTest, StateTwoWaitsWhileTheStreamIsStillConnecting) {
     startRelay();
     relay->holdHandshakes(true);
@@ -322,7 +349,8 @@ TEST_F(CloudConduitTest, ConnectTextGoesOutOnServiceCallsOneSixElevenAndSoOn) {
     const Step steps[] = {{4, 1}, {1, 2}, {4, 2}, {1, 3}, {5, 4}};
     for (const auto& s : steps) {
         for (int i = 0; i < s.calls; ++i) cloud->service();
-        EXPECT_TRUE(waitUntil([&] { return connectTexts() >= s.texts; }, 2000));
+        EXPECT_TRUE(
+            waitUntil([&] { return connectTexts() >= s.texts; }, std::chrono::milliseconds(2000)));
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
         EXPECT_EQ(connectTexts(), s.texts);
     }
@@ -399,7 +427,8 @@ TEST_F(CloudConduitTest, CloudAgainReplacesTheLinkAndNothingArrivesAfterDisconne
 
     cloud->disconnect();
     relay->sendToLinks(frameText(68));  // on its way while the link closes
-    ASSERT_TRUE(waitUntil([&] { return cloud->metadata()->status() == "Closed"; }, 8000));
+    ASSERT_TRUE(waitUntil([&] { return cloud->metadata()->status() == "Closed"; },
+                          std::chrono::milliseconds(8000)));
     EXPECT_EQ(framesFrom(68), 0u);
     EXPECT_EQ(framesFrom(66), 1u);
 }
@@ -493,7 +522,8 @@ TEST_F(CloudConduitTest, DisconnectClosesTheLinkAndKeepsTheId) {
     cloud->disconnect();
     EXPECT_EQ(cloud->getState(), Conduit::kDisconnected);
     EXPECT_EQ(cloud->connectionId(), 0);
-    EXPECT_TRUE(waitUntil([&] { return relay->openLinks() == 0; }, 8000));
+    EXPECT_TRUE(
+        waitUntil([&] { return relay->openLinks() == 0; }, std::chrono::milliseconds(8000)));
     const uint8_t bytes[] = {1};
     cloud->sendFrame(0x1FECA, 249, 6, 1, bytes);
     cloud->service();  // nothing to do in state 0

@@ -10,10 +10,10 @@ namespace {
 
 TEST(Conduit, StateTransitionsOfTheNoAdapterConduit) {
     struct Case {
-        int before;
+        ConduitState before;
         int connectResult;
-        int afterConnect;
-        int afterDisconnect;
+        ConduitState afterConnect;
+        ConduitState afterDisconnect;
     };
     const Case cases[] = {
         {Conduit::kDisconnected, 1, Conduit::kConnected, Conduit::kDisconnected},
@@ -24,7 +24,7 @@ TEST(Conduit, StateTransitionsOfTheNoAdapterConduit) {
     };
     test::TransmitHarness core;
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.before);
+        SCOPED_TRACE(stateNumber(c.before));
         Conduit conduit(core.settings, core.transmit);
         conduit.setState(c.before);
         EXPECT_EQ(conduit.connect(), c.connectResult);

@@ -13,6 +13,8 @@
 #include "core/Dgn.h"
 #include "core/MessageSink.h"
 #include "core/RvcMessage.h"
+#include "logs/LogFrameReader.h"
+#include "logs/LogWriter.h"
 #include "tests/adapters/ReplayRig.h"
 
 namespace corvane {
@@ -21,8 +23,8 @@ namespace {
 using namespace std::chrono_literals;
 using Steady = std::chrono::steady_clock;
 using test::ReplayRig;
-using test::TempFolder;
-using test::waitFor;
+using test::ScratchFolder;
+using test::waitUntil;
 
 // The checked-in demo recording.
 std::string demoLogPath() { return CORVANE_EXAMPLE_LOGS "/demo-vehicle.log"; }
@@ -94,7 +96,7 @@ TEST(ReplayConduitTiming, OriginalTiming) {
     for (int64_t t = 0, gap = 3; offsets.size() < 25; t += gap, gap = (gap * 7) % 41 + 1) {
         offsets.push_back(t);
     }
-    TempFolder folder;
+    ScratchFolder folder;
     test::writeFile(folder.file("timed.log"), logAt(offsets));
     ReplayRig rig;
     ArrivalSink sink;
@@ -102,7 +104,7 @@ TEST(ReplayConduitTiming, OriginalTiming) {
     rig.replay.setFile(folder.file("timed.log"));
     const auto started = Steady::now();
     ASSERT_EQ(rig.replay.connect(), 1);
-    ASSERT_TRUE(waitFor([&] { return rig.replay.finished(); }));
+    ASSERT_TRUE(waitUntil([&] { return rig.replay.finished(); }));
     expectTiming(sink.arrivals(), offsets, 1.0, 10.0, 50.0);
     // The first frame goes out at once, not after a gap of the log's or a wait of its own (a
     // busy machine may take a scheduler slice or two to start the thread).
@@ -112,7 +114,7 @@ TEST(ReplayConduitTiming, OriginalTiming) {
 TEST(ReplayConduitTiming, TenTimesFaster) {
     std::vector<int64_t> offsets;
     for (int64_t t = 0; t <= 2000; t += 100) offsets.push_back(t);
-    TempFolder folder;
+    ScratchFolder folder;
     test::writeFile(folder.file("fast.log"), logAt(offsets));
     ReplayRig rig;
     ArrivalSink sink;
@@ -120,7 +122,7 @@ TEST(ReplayConduitTiming, TenTimesFaster) {
     rig.replay.setFile(folder.file("fast.log"));
     rig.replay.setSpeed(10.0);
     ASSERT_EQ(rig.replay.connect(), 1);
-    ASSERT_TRUE(waitFor([&] { return rig.replay.finished(); }));
+    ASSERT_TRUE(waitUntil([&] { return rig.replay.finished(); }));
     expectTiming(sink.arrivals(), offsets, 10.0, 10.0, 50.0);
 }
 
@@ -128,13 +130,13 @@ TEST(ReplayConduitTiming, AsFastAsPossibleIgnoresTheGaps) {
     // 20,000 frames a second apart: more than five hours at the original speed.
     std::vector<int64_t> offsets;
     for (int64_t i = 0; i < 20000; ++i) offsets.push_back(i * 1000);
-    TempFolder folder;
+    ScratchFolder folder;
     test::writeFile(folder.file("long.log"), logAt(offsets));
     ReplayRig rig;
     rig.replay.setFile(folder.file("long.log"));
     rig.replay.setSpeed(ReplayConduit::kAsFastAsPossible);
     ASSERT_EQ(rig.replay.connect(), 1);
-    ASSERT_TRUE(waitFor([&] { return rig.replay.finished(); }, 20s));
+    ASSERT_TRUE(waitUntil([&] { return rig.replay.finished(); }, 20s));
     EXPECT_EQ(rig.replay.framesPlayed(), 20000u);
     EXPECT_EQ(rig.manager.addressStats(0x42).count + rig.manager.addressStats(0x42).total, 20000);
     EXPECT_EQ(rig.replay.logTime(), 1'700'000'000'000'000 + 19999LL * 1'000'000);
@@ -148,7 +150,7 @@ TEST(ReplayConduitConcurrency, ReproducesTheDemoVehicle) {
     rig.replay.setFile(demoLogPath());
     rig.replay.setSpeed(ReplayConduit::kAsFastAsPossible);
     ASSERT_EQ(rig.replay.connect(), 1);
-    ASSERT_TRUE(waitFor([&] { return rig.replay.finished(); }, 20s));
+    ASSERT_TRUE(waitUntil([&] { return rig.replay.finished(); }, 20s));
     EXPECT_EQ(rig.replay.skippedLines(), 0u);
 
     const auto nodes = test::nodeSet(rig.devices);
@@ -164,7 +166,7 @@ TEST(ReplayConduitConcurrency, ReproducesTheDemoVehicle) {
 TEST(ReplayConduitConcurrency, DemoLogIsTheRecordedMinute) {
     // The checked-in file is exactly what recording the demo for a minute writes. Set
     // CORVANE_WRITE_DEMO_LOG=1 to write it again after the simulated vehicle changed.
-    TempFolder folder;
+    ScratchFolder folder;
     test::DemoVehicleRun run;
     ASSERT_TRUE(test::recordDemoMinute(folder.file("demo.log"), run));
     const std::string fresh = test::readFile(folder.file("demo.log"));
@@ -187,14 +189,14 @@ TEST(ReplayConduitConcurrency, MalformedLinesAreCountedAndReported) {
         "(1700000000.005000) can0 19FFD442#01\n"
         "(1700000000.002500) can0 19FFD442#02\n"  // out of order
         "(1700000000.006000) can0 19FFD442#03\n";
-    TempFolder folder;
+    ScratchFolder folder;
     test::writeFile(folder.file("bad.log"), log);
     ReplayRig rig;
     ArrivalSink sink;
     rig.manager.setDataFieldSink(&sink);
     rig.replay.setFile(folder.file("bad.log"));
     ASSERT_EQ(rig.replay.connect(), 1);
-    ASSERT_TRUE(waitFor([&] { return rig.replay.finished(); }));
+    ASSERT_TRUE(waitUntil([&] { return rig.replay.finished(); }));
     EXPECT_EQ(rig.replay.skippedLines(), 5u);
     std::vector<uint8_t> firsts;
     for (const auto& a : sink.arrivals()) firsts.push_back(a.first);
@@ -227,7 +229,7 @@ TEST(ReplayConduitConcurrency, FilesThatCannotBePlayed) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TempFolder folder;
+        ScratchFolder folder;
         const std::string path = c.kind == Kind::Device ? c.name : folder.file(c.name);
         if (c.kind == Kind::Text) test::writeFile(path, c.content);
         if (c.kind == Kind::Fifo) {
@@ -246,13 +248,13 @@ TEST(ReplayConduitConcurrency, FilesThatCannotBePlayed) {
 }
 
 TEST(ReplayConduitConcurrency, LoopsUntilDisconnected) {
-    TempFolder folder;
+    ScratchFolder folder;
     test::writeFile(folder.file("loop.log"), logAt({0, 10, 20}));
     ReplayRig rig;
     rig.replay.setFile(folder.file("loop.log"));
     rig.replay.setLoop(true);
     ASSERT_EQ(rig.replay.connect(), 1);
-    ASSERT_TRUE(waitFor([&] { return rig.replay.passes() >= 3; }));
+    ASSERT_TRUE(waitUntil([&] { return rig.replay.passes() >= 3; }));
     EXPECT_FALSE(rig.replay.finished());
     EXPECT_TRUE(rig.replay.playing());
     rig.replay.disconnect();
@@ -275,17 +277,17 @@ TEST(ReplayConduitConcurrency, ALoopPausesBetweenPassesWhateverTheLog) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.offsetsMs.size()) + " frames at speed " +
                      std::to_string(c.speed));
-        TempFolder folder;
+        ScratchFolder folder;
         test::writeFile(folder.file("short.log"), logAt(c.offsetsMs));
         ReplayRig rig;
         rig.replay.setFile(folder.file("short.log"));
         rig.replay.setSpeed(c.speed);
         rig.replay.setLoop(true);
         ASSERT_EQ(rig.replay.connect(), 1);
-        ASSERT_TRUE(waitFor([&] { return rig.replay.passes() >= 1; }));
+        ASSERT_TRUE(waitUntil([&] { return rig.replay.passes() >= 1; }));
         const auto since = Steady::now();
         const uint64_t from = rig.replay.passes();
-        ASSERT_TRUE(waitFor([&] { return rig.replay.passes() >= from + kPasses; }));
+        ASSERT_TRUE(waitUntil([&] { return rig.replay.passes() >= from + kPasses; }));
         const auto took = Steady::now() - since;
         rig.replay.disconnect();
         // Each pass waited at least the shortest pause; half of that is margin enough.
@@ -294,12 +296,12 @@ TEST(ReplayConduitConcurrency, ALoopPausesBetweenPassesWhateverTheLog) {
 }
 
 TEST(ReplayConduitConcurrency, DisconnectStopsALongWaitAndForgetsTheNetwork) {
-    TempFolder folder;
+    ScratchFolder folder;
     test::writeFile(folder.file("slow.log"), logAt({0, 60'000}));
     ReplayRig rig;
     rig.replay.setFile(folder.file("slow.log"));
     ASSERT_EQ(rig.replay.connect(), 1);
-    ASSERT_TRUE(waitFor([&] { return rig.replay.framesPlayed() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return rig.replay.framesPlayed() == 1; }));
     EXPECT_FALSE(rig.devices.nodes().empty());  // the tool's own entries
     const auto before = Steady::now();
     rig.replay.disconnect();
@@ -308,11 +310,11 @@ TEST(ReplayConduitConcurrency, DisconnectStopsALongWaitAndForgetsTheNetwork) {
     EXPECT_TRUE(rig.devices.nodes().empty());
     // Playing again starts from the top.
     ASSERT_EQ(rig.replay.connect(), 1);
-    ASSERT_TRUE(waitFor([&] { return rig.replay.framesPlayed() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return rig.replay.framesPlayed() == 1; }));
 }
 
 TEST(ReplayConduitConcurrency, TransmissionsAreAcceptedAndEchoed) {
-    TempFolder folder;
+    ScratchFolder folder;
     test::writeFile(folder.file("one.log"), logAt({0}));
     for (bool echo : {false, true}) {
         SCOPED_TRACE(echo);
@@ -322,7 +324,7 @@ TEST(ReplayConduitConcurrency, TransmissionsAreAcceptedAndEchoed) {
         rig.replay.setEchoTransmits(echo);
         rig.replay.setFile(folder.file("one.log"));
         ASSERT_EQ(rig.replay.connect(), 1);
-        ASSERT_TRUE(waitFor([&] { return rig.replay.finished(); }));
+        ASSERT_TRUE(waitUntil([&] { return rig.replay.finished(); }));
         const uint8_t data[3] = {0x77, 1, 2};
         rig.replay.send(0x1FFFD, kToolAddress, 6, 3, data);
         rig.replay.sendFrame(0x1FFFD, kToolAddress, 6, 3, data);
@@ -330,6 +332,165 @@ TEST(ReplayConduitConcurrency, TransmissionsAreAcceptedAndEchoed) {
         for (const auto& a : sink.arrivals()) echoed += a.sa == kToolAddress && a.first == 0x77;
         EXPECT_EQ(echoed, echo ? 1u : 0u);
         EXPECT_EQ(rig.replay.getState(), Conduit::kConnected);
+    }
+}
+
+TEST(ReplayConduit, StartOffsets) {
+    struct Case {
+        const char* text;
+        int64_t micros;  // -1: refused
+    };
+    const Case cases[] = {
+        {"0", 0},
+        {"90", 90'000'000},
+        {"1.5", 1'500'000},
+        {"01:30", 90'000'000},
+        {"1:02:03", 3'723'000'000},
+        {"0:00:00.25", 250'000},
+        {"", -1},
+        {"1:", -1},
+        {":5", -1},
+        {"1.5:00", -1},
+        {"1:2:3:4", -1},
+        {"-5", -1},
+        {"5s", -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const auto got = ReplayConduit::parseStartOffset(c.text);
+        EXPECT_EQ(got.has_value(), c.micros >= 0);
+        if (got && c.micros >= 0) {
+            EXPECT_EQ(*got, c.micros);
+        }
+    }
+}
+
+// A compressed log played from a time into it: the frames before are not played, the
+// position is published as log time and share of the file.
+TEST(ReplayConduitConcurrency, PlaysACompressedLogFromAStartTime) {
+    std::vector<int64_t> offsets;
+    for (int64_t t = 0; t < 100; ++t) offsets.push_back(t * 10);
+    ScratchFolder folder;
+    LogWriter writer;
+    ASSERT_TRUE(writer.open(folder.file("part.log.zst")));
+    ASSERT_TRUE(writer.write(logAt(offsets)));
+    ASSERT_TRUE(writer.close());
+    ReplayRig rig;
+    ArrivalSink sink;
+    rig.manager.setDataFieldSink(&sink);
+    rig.replay.setFile(folder.file("part.log.zst"));
+    rig.replay.setSpeed(ReplayConduit::kAsFastAsPossible);
+    rig.replay.setStartOffset(*ReplayConduit::parseStartOffset("0.705"));
+    ASSERT_EQ(rig.replay.connect(), 1);
+    ASSERT_TRUE(waitUntil([&] { return rig.replay.finished(); }));
+    EXPECT_EQ(rig.replay.framesPlayed(), 29u);  // 710 ms to 990 ms
+    ASSERT_FALSE(sink.arrivals().empty());
+    EXPECT_EQ(sink.arrivals().front().first, 71u);
+    EXPECT_EQ(rig.replay.logStart(), 1'700'000'000'000'000);
+    EXPECT_EQ(rig.replay.logTime() - rig.replay.logStart(), 990'000);
+    EXPECT_EQ(rig.replay.percentRead(), 100.0);
+    EXPECT_EQ(rig.replay.framesInLog(), 100u);
+}
+
+TEST(ReplayConduitConcurrency, ATruncatedGzipPlaysItsWholePartAndSaysSo) {
+    std::vector<int64_t> offsets;
+    for (int64_t t = 0; t < 40000; ++t) offsets.push_back(t);
+    ScratchFolder folder;
+    const std::string path = folder.file("cut.log.gz");
+    LogWriter writer;
+    ASSERT_TRUE(writer.open(path));
+    ASSERT_TRUE(writer.write(logAt(offsets)));
+    ASSERT_TRUE(writer.close());
+    std::string bytes = test::readFile(path);
+    bytes.resize(bytes.size() / 2);
+    test::writeFile(path, bytes);
+    // What a reader gets out of the part that is there.
+    LogFrameReader reader;
+    ASSERT_TRUE(reader.open(path));
+    CandumpRecord r;
+    uint64_t readable = 0;
+    while (reader.next(r)) ++readable;
+    ASSERT_GT(readable, 10'000u);
+
+    ReplayRig rig;
+    rig.replay.setFile(path);
+    rig.replay.setSpeed(ReplayConduit::kAsFastAsPossible);
+    ASSERT_EQ(rig.replay.connect(), 1);
+    ASSERT_TRUE(waitUntil([&] { return rig.replay.finished(); }, 20s));
+    EXPECT_EQ(rig.replay.framesPlayed(), readable);
+    auto shown = rig.notifier.shown();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].first, "Replay finished: " + std::to_string(readable) + " frames played, " +
+                                  std::to_string(reader.skipped()) +
+                                  " lines skipped. The log file " + path + " is cut short after " +
+                                  std::to_string(readable) + " frames.");
+}
+
+// A stop while the replay reads its way to a start time returns at once, not when the
+// reading is done: the log here holds 20 million frames before the start time, seconds of
+// reading (stored as 200 copies of one gzip member, so that it takes no room).
+TEST(ReplayConduitConcurrency, AStopDuringALongSkipReturnsPromptly) {
+    constexpr uint64_t kPerMember = 100'000;
+    constexpr int kMembers = 200;
+    ScratchFolder folder;
+    std::string text;
+    for (uint64_t i = 0; i < kPerMember; ++i)
+        text += "(1700000000.000000) can0 19FFD442#0102030405060708\n";
+    LogWriter writer;
+    ASSERT_TRUE(writer.open(folder.file("member.log.gz")) && writer.write(text) && writer.close());
+    ASSERT_TRUE(writer.open(folder.file("last.log.gz")) &&
+                writer.write("(1700003600.000000) can0 19FFD442#AA\n") && writer.close());
+    const std::string member = test::readFile(folder.file("member.log.gz"));
+    std::string bytes;
+    for (int i = 0; i < kMembers; ++i) bytes += member;
+    test::writeFile(folder.file("long.log.gz"), bytes + test::readFile(folder.file("last.log.gz")));
+
+    ReplayRig rig;
+    rig.replay.setFile(folder.file("long.log.gz"));
+    rig.replay.setStartOffset(1800 * int64_t{1'000'000});
+    ASSERT_EQ(rig.replay.connect(), 1);
+    ASSERT_TRUE(waitUntil([&] { return rig.replay.framesRead() > 10 * 1024; }));
+    rig.replay.disconnect();
+    EXPECT_EQ(rig.replay.getState(), Conduit::kDisconnected);
+    // Stopped on the way, long before the start time.
+    EXPECT_LT(rig.replay.framesRead(), kPerMember * kMembers / 2);
+    EXPECT_EQ(rig.replay.framesPlayed(), 0u);
+    EXPECT_FALSE(rig.replay.finished());
+    EXPECT_TRUE(rig.notifier.shown().empty());
+}
+
+// The connect reads only the start of a log for its first frame; one that comes later is
+// found by the replay thread, and a log that has none says so when its replay ends.
+TEST(ReplayConduitConcurrency, AFirstFrameFarIntoTheLogIsFoundWhilePlaying) {
+    std::string standard;
+    for (uint64_t i = 0; i < 2 * ReplayConduit::kLinesReadOnConnect; ++i)
+        standard += "(1700000000.000000) can0 123#01\n";
+    const struct {
+        std::string text;
+        uint64_t played;
+        const char* message;
+    } cases[] = {
+        {standard + "(1700000001.000000) can0 19FFD442#AA\n", 1,
+         "Replay finished: 1 frames played"},
+        {standard, 0, "Replay stopped: The log file "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        ScratchFolder folder;
+        test::writeFile(folder.file("late.log"), c.text);
+        ReplayRig rig;
+        rig.replay.setFile(folder.file("late.log"));
+        rig.replay.setSpeed(ReplayConduit::kAsFastAsPossible);
+        ASSERT_EQ(rig.replay.connect(), 1);
+        ASSERT_TRUE(waitUntil([&] { return rig.replay.finished(); }));
+        EXPECT_EQ(rig.replay.framesPlayed(), c.played);
+        EXPECT_EQ(rig.replay.skippedLines(), 2 * ReplayConduit::kLinesReadOnConnect);
+        const auto shown = rig.notifier.shown();
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].first.rfind(c.message, 0), 0u) << shown[0].first;
+        if (c.played == 0) {
+            EXPECT_NE(shown[0].first.find("holds no extended CAN frame"), std::string::npos);
+        }
     }
 }
 

@@ -13,8 +13,6 @@
 #include <vector>
 
 #include "adapters/Conduit.h"
-#include "adapters/ReplayConduit.h"
-#include "adapters/TrafficRecorder.h"
 #include "adapters/UserNotifier.h"
 #include "core/DeviceTable.h"
 #include "core/LongMessages.h"
@@ -22,9 +20,13 @@
 #include "core/RVCManager.h"
 #include "core/TransmitPath.h"
 #include "core/TransportStage.h"
+#include "logs/ReplayConduit.h"
+#include "logs/TrafficRecorder.h"
 #include "platform/MemorySettingsStore.h"
 #include "sim/SimulatedVehicle.h"
 #include "tests/support/FakeClock.h"
+#include "tests/support/ScratchFolder.h"
+#include "tests/support/WaitUntil.h"
 
 namespace corvane::test {
 
@@ -45,25 +47,6 @@ class ShownMessages final : public UserNotifier {
     std::vector<std::pair<std::string, std::string>> shown_;
 };
 
-// A fresh folder under the system's temporary folder, removed with its contents.
-class TempFolder {
-  public:
-    TempFolder() {
-        path_ = std::filesystem::temp_directory_path() /
-                ("corvane-replay-" +
-                 std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-
-  private:
-    std::filesystem::path path_;
-};
-
 inline std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -71,16 +54,6 @@ inline std::string readFile(const std::string& path) {
 
 inline void writeFile(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
-}
-
-template <typename Pred>
-bool waitFor(Pred pred, std::chrono::milliseconds limit = std::chrono::milliseconds(5000)) {
-    auto until = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < until) {
-        if (pred()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return pred();
 }
 
 // What the device list shows: (address, make, model, serial) per node and (sa, dsa, status)

@@ -15,7 +15,7 @@ namespace corvane {
 namespace {
 
 using namespace std::chrono_literals;
-using test::waitFor;
+using test::waitUntil;
 
 struct Received {
     CanSocketFrame in;
@@ -170,7 +170,7 @@ TEST(SocketCanConduitConcurrency, FramesBothWaysOverVirtualCan) {
     // Received: the extended frame is taken in, the 11-bit one is filtered out.
     ASSERT_EQ(peer.write(kernelFrame(0x123, false, {9})), CanSocket::Result::Ok);
     ASSERT_EQ(peer.write(kernelFrame(0x19FFD442, true, {1, 2})), CanSocket::Result::Ok);
-    EXPECT_TRUE(waitFor([&] { return rig.manager.addressStats(0x42).count > 0; }));
+    EXPECT_TRUE(waitUntil([&] { return rig.manager.addressStats(0x42).count > 0; }));
     EXPECT_EQ(rig.manager.addressStats(0x23).count, 0);
 
     // Transmitted: the peer sees it; the conduit does not hear its own frame.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -17,9 +18,12 @@
 #include "sim/SimulatedVehicle.h"
 #include "tests/core/TransmitHarness.h"
 #include "tests/support/CapturingTrace.h"
+#include "tests/support/WaitUntil.h"
 
 namespace corvane {
 namespace {
+
+using test::waitUntil;
 
 using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
@@ -41,15 +45,6 @@ class RecordingNotifier final : public UserNotifier {
     mutable std::mutex mutex_;
     std::vector<std::string> messages_;
 };
-
-bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 3000ms) {
-    auto until = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > until) return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
 
 const std::string kFault = std::string("USB Error: ") + TarvikConduit::kFirmwareFaultText;
 
@@ -142,7 +137,7 @@ TEST(TarvikConduit, FirmwareStartVariants) {
         bool neverStarts;
         bool neverAnswers;
         int result;
-        int state;
+        ConduitState state;
         std::vector<std::string> messages;
         size_t stateCommands;
     };
@@ -255,7 +250,7 @@ TEST(TarvikConduit, ReceivedFramesReachIntake) {
     rig.emulator.injectPayload(example);
     rig.emulator.injectPayload(second);
 
-    ASSERT_TRUE(waitFor([&] { return rig.core.clients.raw().size() >= 2; }));
+    ASSERT_TRUE(waitUntil([&] { return rig.core.clients.raw().size() >= 2; }));
     std::this_thread::sleep_for(50ms);
     auto raw = rig.core.clients.raw();
     ASSERT_EQ(raw.size(), 2u);
@@ -292,7 +287,7 @@ TEST(TarvikConduit, UnplugEndsTheReaderAndDisconnects) {
     Rig rig;
     ASSERT_EQ(rig.conduit.connect(), 1);
     rig.emulator.unplug();
-    ASSERT_TRUE(waitFor([&] { return rig.conduit.getState() == Conduit::kDisconnected; }));
+    ASSERT_TRUE(waitUntil([&] { return rig.conduit.getState() == Conduit::kDisconnected; }));
     EXPECT_TRUE(trace.contains("is gone"));
     EXPECT_TRUE(rig.notifier.messages().empty());
     // Sending to the missing adapter is dropped quietly.
@@ -305,6 +300,36 @@ TEST(TarvikConduit, UnplugEndsTheReaderAndDisconnects) {
     rig.emulator.plugIn();
     EXPECT_EQ(rig.conduit.connect(), 1);
     EXPECT_EQ(rig.conduit.getState(), Conduit::kConnected);
+}
+
+// A reader nobody takes frames from: the queue keeps the newest and counts what it let go.
+TEST(UsbCanPort, AFullFrameQueueLetsTheOldestGoAndCountsThem) {
+    FtFirmwareEmulator emulator;
+    std::atomic<size_t> queued{0};
+    UsbCanPort port(emulator, FtFirmwareEmulator::kSerialNumber,
+                    [&](UsbCanPort&) { queued.fetch_add(1); });
+    ASSERT_EQ(port.open(), FtDriver::kOk);
+    const size_t sent = UsbCanPort::kFrameQueueLimit + 10;
+    // In batches the emulated device can hold; the timestamp numbers the frames.
+    for (size_t batch = 0; batch < sent; batch += 1000) {
+        const size_t end = std::min(sent, batch + 1000);
+        for (size_t i = batch; i < end; ++i) {
+            emulator.injectPayload(Bytes{0x80, 0x42, 0xEB, 0xFE, 0x18, static_cast<uint8_t>(i),
+                                         static_cast<uint8_t>(i >> 8), 0, 0, 0, 1, 0x01});
+        }
+        ASSERT_TRUE(waitUntil([&] { return port.readStep() && queued.load() == end; }));
+    }
+    ASSERT_EQ(emulator.framesLost(), 0u);  // every frame reached the port
+    EXPECT_EQ(port.takeDroppedFrames(), 10u);
+    EXPECT_EQ(port.takeDroppedFrames(), 0u);  // counted once
+    size_t taken = 0;
+    uint32_t first = 0;
+    while (auto frame = port.takeFrame()) {
+        if (taken++ == 0) first = frame->timestamp;
+    }
+    EXPECT_EQ(taken, UsbCanPort::kFrameQueueLimit);
+    EXPECT_EQ(first, 10u);
+    port.close();
 }
 
 TEST(TarvikConduit, DisabledRefusesToConnect) {
@@ -330,7 +355,7 @@ TEST(TarvikConduit, TheSimulatedVehicleAppearsThroughTheAdapter) {
     // answers come back as long messages.
     const uint8_t request[] = {0xEB, 0xFE, 0x00};
     rig.conduit.send(0xEAFF, 0xF9, 6, 3, request);
-    ASSERT_TRUE(waitFor([&] { return rig.core.devices.nodes().size() >= 5; }, 5000ms));
+    ASSERT_TRUE(waitUntil([&] { return rig.core.devices.nodes().size() >= 5; }, 5000ms));
     EXPECT_GT(rig.emulator.framesToTool(), 0u);
     EXPECT_FALSE(rig.core.clients.raw().empty());
     auto fromTool = rig.emulator.framesFromTool();

@@ -24,22 +24,15 @@
 #include "sim/VexorEmulator.h"
 #include "tests/support/CapturingTrace.h"
 #include "tests/support/FakeClock.h"
+#include "tests/support/WaitUntil.h"
 
 namespace corvane {
 namespace {
 
+using test::waitUntil;
+
 using namespace std::chrono_literals;
 using sim::VexorEmulator;
-
-template <typename Pred>
-bool waitFor(Pred pred, std::chrono::milliseconds limit = 3000ms) {
-    auto until = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < until) {
-        if (pred()) return true;
-        std::this_thread::sleep_for(2ms);
-    }
-    return pred();
-}
 
 // Message boxes, as the user would have seen them.
 class RecordingNotifier final : public UserNotifier {
@@ -142,7 +135,7 @@ TEST(VexorSeriesConduitConcurrency, FindsTheAdapterBehindASilentPort) {
     // The silent port was probed five times and told to stop.
     EXPECT_EQ(silent.received(), "v:\nv:\nv:\nv:\nv:\nv.\n");
     // Start-up lines: probe, credit query, data rate (250 kbit/s by default).
-    EXPECT_TRUE(waitFor([&] { return rig.linesFromTool("c=250K") == 1; }));
+    EXPECT_TRUE(waitUntil([&] { return rig.linesFromTool("c=250K") == 1; }));
     auto heard = rig.emulator.linesFromTool();
     ASSERT_GE(heard.size(), 3u);
     EXPECT_EQ(heard[0], "v:");
@@ -150,7 +143,7 @@ TEST(VexorSeriesConduitConcurrency, FindsTheAdapterBehindASilentPort) {
     EXPECT_EQ(rig.linesFromTool("c=250K"), 1u);
     EXPECT_TRUE(rig.deviceListed(kToolAddress));
     // Traffic arrives: the vehicle's devices appear, through the manager.
-    EXPECT_TRUE(waitFor([&] { return rig.deviceListed(0x42) && rig.deviceListed(0x58); }));
+    EXPECT_TRUE(waitUntil([&] { return rig.deviceListed(0x42) && rig.deviceListed(0x58); }));
     EXPECT_GT(framesTaken(rig.manager), 0);
     // Connecting again while connected changes nothing. (A busy machine may have needed a
     // second "v:" for the first probe: the count before is the reference.)
@@ -219,12 +212,12 @@ TEST(VexorSeriesConduitConcurrency, CreditsZeroThenThree) {
     for (int i = 0; i < 5; ++i) rig.conduit.sendFrame(0x1FFFD, kToolAddress, 6, 2, data);
 
     // Nothing but credit queries while the adapter has no room.
-    EXPECT_TRUE(waitFor([&] { return rig.linesFromTool("b?") >= 5; }));
+    EXPECT_TRUE(waitUntil([&] { return rig.linesFromTool("b?") >= 5; }));
     EXPECT_EQ(rig.emulator.transmits(), 0u);
     EXPECT_EQ(rig.conduit.credits(), 0);
 
     rig.emulator.setCreditPool(3);
-    ASSERT_TRUE(waitFor([&] { return rig.emulator.transmits() == 3; }));
+    ASSERT_TRUE(waitUntil([&] { return rig.emulator.transmits() == 3; }));
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(rig.emulator.transmits(), 3u);
     EXPECT_EQ(rig.emulator.overflows(), 0u);
@@ -240,7 +233,7 @@ TEST(VexorSeriesConduitConcurrency, CreditsZeroThenThree) {
 
     // The adapter empties its buffer again: the last two go out.
     rig.emulator.setCreditPool(std::nullopt);
-    EXPECT_TRUE(waitFor([&] { return rig.emulator.transmits() == 5; }));
+    EXPECT_TRUE(waitUntil([&] { return rig.emulator.transmits() == 5; }));
 }
 
 // An adapter without room is asked again at most every 20 ms. Counted from before the
@@ -252,7 +245,7 @@ TEST(VexorSeriesConduitConcurrency, AnAdapterWithNoRoomIsAskedAtMostEvery20Ms) {
     ASSERT_EQ(rig.conduit.connect(), 1);
     const uint8_t data[1] = {1};
     rig.conduit.sendFrame(0x1FFFD, kToolAddress, 6, 1, data);
-    ASSERT_TRUE(waitFor([&] { return rig.linesFromTool("b?") >= 15; }, 5000ms));
+    ASSERT_TRUE(waitUntil([&] { return rig.linesFromTool("b?") >= 15; }, 5000ms));
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
                              std::chrono::steady_clock::now() - start)
                              .count();
@@ -275,7 +268,8 @@ TEST(VexorSeriesConduitConcurrency, NothingQueuedOnALinkIsSentOnTheNext) {
         for (int i = 0; i < 5; ++i) rig.conduit.sendFrame(0x1FFFD, kToolAddress, 6, 1, stale);
         if (unplug) {
             rig.emulator.stop();
-            ASSERT_TRUE(waitFor([&] { return rig.conduit.getState() == Conduit::kDisconnected; }));
+            ASSERT_TRUE(
+                waitUntil([&] { return rig.conduit.getState() == Conduit::kDisconnected; }));
             ASSERT_TRUE(rig.emulator.start());
             rig.conduit.serialPorts().set(rig.emulator.path());
         } else {
@@ -288,7 +282,7 @@ TEST(VexorSeriesConduitConcurrency, NothingQueuedOnALinkIsSentOnTheNext) {
         const uint8_t fresh[1] = {0xF5};
         rig.conduit.sendFrame(0x1FFFD, kToolAddress, 6, 1, fresh);
         // Frames leave in order: an old one still queued would have gone first.
-        ASSERT_TRUE(waitFor([&] { return rig.emulator.transmits() > 0; }));
+        ASSERT_TRUE(waitUntil([&] { return rig.emulator.transmits() > 0; }));
         EXPECT_EQ(rig.emulator.transmits(), 1u);
         EXPECT_EQ(rig.linesFromTool("T19FFFDF9F5"), 1u);
         EXPECT_EQ(rig.linesFromTool("T19FFFDF90D"), 0u);
@@ -307,7 +301,7 @@ TEST(VexorSeriesConduitConcurrency, QueueHoldsAtMost1999AndDropsTheRest) {
     }
     rig.conduit.sendFrame(0x1FFFD, kToolAddress, 6, 9, data);  // too long: ignored
     rig.emulator.setCreditPool(std::nullopt);
-    ASSERT_TRUE(waitFor([&] { return rig.emulator.transmits() >= 1999; }, 5000ms));
+    ASSERT_TRUE(waitUntil([&] { return rig.emulator.transmits() >= 1999; }, 5000ms));
     std::this_thread::sleep_for(100ms);
     EXPECT_EQ(rig.emulator.transmits(), 1999u);
     EXPECT_EQ(rig.emulator.overflows(), 0u);
@@ -320,6 +314,11 @@ TEST(VexorSeriesConduitConcurrency, QueueHoldsAtMost1999AndDropsTheRest) {
     ASSERT_EQ(sent.size(), 1999u);
     EXPECT_EQ(sent.front().substr(9, 4), "0000");
     EXPECT_EQ(sent.back().substr(9, 4), "CE07");  // 1998
+    // The 501 that found the ring full are counted, and the debug port's report says so.
+    EXPECT_EQ(rig.manager.droppedWork().fullRing(), 501u);
+    const std::string slots = rig.manager.slots();
+    EXPECT_TRUE(slots.ends_with("Dropped: client deliveries=0 adapter ring full=501 \r\n"))
+        << slots;
 }
 
 TEST(VexorSeriesConduitConcurrency, SendersOnManyThreadsAllGetThrough) {
@@ -338,7 +337,7 @@ TEST(VexorSeriesConduitConcurrency, SendersOnManyThreadsAllGetThrough) {
         });
     }
     for (auto& th : threads) th.join();
-    ASSERT_TRUE(waitFor([&] { return rig.emulator.transmits() == kThreads * kEach; }));
+    ASSERT_TRUE(waitUntil([&] { return rig.emulator.transmits() == kThreads * kEach; }));
     std::set<std::string> distinct;
     for (const auto& l : rig.emulator.linesFromTool()) {
         if (l[0] == 'T') distinct.insert(l);
@@ -351,21 +350,21 @@ TEST(VexorSeriesConduitConcurrency, DataRateCommandAndSetting) {
     VexorRig rig;
     rig.adapterSettings.dataRate().set(AdapterSettings::kRate500k);
     ASSERT_EQ(rig.conduit.connect(), 1);
-    EXPECT_TRUE(waitFor([&] { return rig.emulator.dataRate() == "500K"; }));
+    EXPECT_TRUE(waitUntil([&] { return rig.emulator.dataRate() == "500K"; }));
 
     // The menu's rate change goes straight to the adapter, whose answer is saved.
     rig.conduit.sendDataRate(AdapterSettings::kRate250k);
-    EXPECT_TRUE(waitFor([&] { return rig.emulator.dataRate() == "250K"; }));
-    EXPECT_TRUE(waitFor([&] { return rig.store.readInteger("Corvane", "TarvikBaudRate") == 2; }));
+    EXPECT_TRUE(waitUntil([&] { return rig.emulator.dataRate() == "250K"; }));
+    EXPECT_TRUE(waitUntil([&] { return rig.store.readInteger("Corvane", "TarvikBaudRate") == 2; }));
     EXPECT_EQ(rig.adapterSettings.dataRate().value(), AdapterSettings::kRate250k);
 
     rig.conduit.sendDataRate(AdapterSettings::kRate500k);
-    EXPECT_TRUE(waitFor([&] { return rig.store.readInteger("Corvane", "TarvikBaudRate") == 1; }));
+    EXPECT_TRUE(waitUntil([&] { return rig.store.readInteger("Corvane", "TarvikBaudRate") == 1; }));
 
     // Not connected: nothing is written. The lines sent up to the disconnect are counted once
     // the adapter has read them all and seen the port close.
     rig.conduit.disconnect();
-    ASSERT_TRUE(waitFor([&] { return rig.linesFromTool("v.") == 1 && !rig.emulator.open(); }));
+    ASSERT_TRUE(waitUntil([&] { return rig.linesFromTool("v.") == 1 && !rig.emulator.open(); }));
     size_t before = rig.emulator.linesFromTool().size();
     rig.conduit.sendDataRate(AdapterSettings::kRate250k);
     std::this_thread::sleep_for(20ms);
@@ -375,13 +374,13 @@ TEST(VexorSeriesConduitConcurrency, DataRateCommandAndSetting) {
 TEST(VexorSeriesConduitConcurrency, DisconnectAndReconnect) {
     VexorRig rig;
     ASSERT_EQ(rig.conduit.connect(), 1);
-    ASSERT_TRUE(waitFor([&] { return rig.deviceListed(0x42); }));
+    ASSERT_TRUE(waitUntil([&] { return rig.deviceListed(0x42); }));
 
     rig.conduit.disconnect();
     EXPECT_EQ(rig.conduit.getState(), Conduit::kDisconnected);
     EXPECT_FALSE(rig.conduit.connected());
-    EXPECT_TRUE(waitFor([&] { return rig.linesFromTool("v.") == 1; }));
-    EXPECT_TRUE(waitFor([&] { return !rig.emulator.open(); }));
+    EXPECT_TRUE(waitUntil([&] { return rig.linesFromTool("v.") == 1; }));
+    EXPECT_TRUE(waitUntil([&] { return !rig.emulator.open(); }));
     // The network picture is gone and stays gone.
     EXPECT_TRUE(rig.devices.devices().empty());
     std::this_thread::sleep_for(100ms);
@@ -393,7 +392,7 @@ TEST(VexorSeriesConduitConcurrency, DisconnectAndReconnect) {
     const size_t probes = rig.linesFromTool("v:");
     ASSERT_EQ(rig.conduit.reconnect(), 1);
     EXPECT_EQ(rig.conduit.getState(), Conduit::kConnected);
-    EXPECT_TRUE(waitFor([&] { return rig.deviceListed(0x42); }));
+    EXPECT_TRUE(waitUntil([&] { return rig.deviceListed(0x42); }));
     EXPECT_GT(rig.linesFromTool("v:"), probes);
     // Reconnect while connected goes through a disconnect and probes again.
     const size_t probesBefore = rig.linesFromTool("v:");
@@ -406,7 +405,7 @@ TEST(VexorSeriesConduitConcurrency, DisconnectAndReconnect) {
 TEST(VexorSeriesConduitConcurrency, UnpluggedWhileConnected) {
     VexorRig rig;
     ASSERT_EQ(rig.conduit.connect(), 1);
-    ASSERT_TRUE(waitFor([&] { return rig.deviceListed(0x42); }));
+    ASSERT_TRUE(waitUntil([&] { return rig.deviceListed(0x42); }));
     // Transmissions in flight while the cable goes.
     std::atomic<bool> sending{true};
     std::thread sender([&] {
@@ -419,7 +418,7 @@ TEST(VexorSeriesConduitConcurrency, UnpluggedWhileConnected) {
 
     rig.emulator.stop();
     // The reader notices, and the conduit disconnects cleanly: state 0, picture reset.
-    EXPECT_TRUE(waitFor([&] { return rig.conduit.getState() == Conduit::kDisconnected; }));
+    EXPECT_TRUE(waitUntil([&] { return rig.conduit.getState() == Conduit::kDisconnected; }));
     EXPECT_FALSE(rig.conduit.connected());
     EXPECT_TRUE(rig.devices.devices().empty());
     EXPECT_EQ(framesTaken(rig.manager), 0);
@@ -431,7 +430,7 @@ TEST(VexorSeriesConduitConcurrency, UnpluggedWhileConnected) {
     ASSERT_TRUE(rig.emulator.start());
     rig.conduit.serialPorts().set(rig.emulator.path());
     ASSERT_EQ(rig.conduit.connect(), 1);
-    EXPECT_TRUE(waitFor([&] { return rig.deviceListed(0x42); }));
+    EXPECT_TRUE(waitUntil([&] { return rig.deviceListed(0x42); }));
 }
 
 TEST(VexorSeriesConduitConcurrency, LongAndBrokenLinesFromAnAdapter) {
@@ -451,7 +450,7 @@ TEST(VexorSeriesConduitConcurrency, LongAndBrokenLinesFromAnAdapter) {
                         "c=250K \r\n" +         // not exact
                         "b=7\r\n";
     ASSERT_EQ(adapter.pty().write(lines, 500), static_cast<std::ptrdiff_t>(lines.size()));
-    EXPECT_TRUE(waitFor([&] { return rig.conduit.credits() == 7; }));
+    EXPECT_TRUE(waitUntil([&] { return rig.conduit.credits() == 7; }));
     EXPECT_EQ(rig.manager.addressStats(0x42).count, 1);
     EXPECT_EQ(rig.manager.addressStats(0x55).count, 1);
     EXPECT_EQ(framesTaken(rig.manager), 2);
@@ -476,7 +475,7 @@ TEST(VexorSoak, FullBusLoadLosesNothing) {
     ASSERT_EQ(rig.conduit.connect(), 1);
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
     rig.emulator.setBusActive(false);
-    ASSERT_TRUE(waitFor([&] {
+    ASSERT_TRUE(waitUntil([&] {
         return framesTaken(rig.manager) == static_cast<int64_t>(rig.emulator.framesWritten());
     })) << framesTaken(rig.manager)
         << " taken, " << rig.emulator.framesWritten() << " written";

@@ -218,10 +218,12 @@ TEST_F(DeviceListFileTest, ExportReplacesFileThroughRenameAndCompareReadsIt) {
 
     node(0x42, "Acme*X1*1*2*");
     device(0x42, 66);
-    ASSERT_TRUE(ExportDeviceList(path, table));
+    clock.setUtcOffsetSeconds(2 * 3600);  // 1'700'000'000 is 22:13:20 UTC on a Tuesday
+    ASSERT_TRUE(ExportDeviceList(path, table, clock));
     std::ifstream in(path, std::ios::binary);
     const std::string written{std::istreambuf_iterator<char>(in), {}};
-    EXPECT_TRUE(written.starts_with("Created: "));
+    EXPECT_TRUE(written.starts_with("Created: Wednesday, November 15, 2023  at 00:13:20\r\n"))
+        << written;
     EXPECT_TRUE(written.ends_with("\r\nDSA  66 *Acme*X1*\r\n"));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
                             std::filesystem::directory_iterator()),

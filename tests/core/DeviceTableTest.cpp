@@ -116,11 +116,30 @@ TEST_F(DeviceTableTest, DevicesKeyedBySourceAndDsa) {
     EXPECT_EQ(table.devices().size(), 2u);
 }
 
+TEST_F(DeviceTableTest, FaultBytesAreKeptAndANewFaultIsAChange) {
+    const uint8_t first[8] = {0x45, 0x65, 0x9C, 0x00, 0x03, 0x01, 0xFF, 0xFF};
+    table.update(*makeMessage(dgn::kDmRv, 0x40, first));
+    ASSERT_EQ(table.devices().size(), 1u);
+    EXPECT_EQ(table.devices()[0].fault,
+              (std::array<uint8_t, 6>{0x9C, 0x00, 0x03, 0x01, 0xFF, 0xFF}));
+    EXPECT_EQ(table.devices()[0].statusChanged, 0);
+
+    // Same lamps, another fault: the Details box must follow.
+    const uint8_t second[8] = {0x45, 0x65, 0x9C, 0x00, 0x04, 0x02, 0xFF, 0xFF};
+    table.update(*makeMessage(dgn::kDmRv, 0x40, second));
+    EXPECT_EQ(table.devices()[0].fault[2], 0x04);
+    EXPECT_EQ(table.devices()[0].statusChanged, 1);
+    table.clearStatusChanged(0x40, 0x65);
+    table.update(*makeMessage(dgn::kDmRv, 0x40, second));
+    EXPECT_EQ(table.devices()[0].statusChanged, 0);
+}
+
 TEST_F(DeviceTableTest, ShortDiagnosticMessageReadsNotAvailable) {
     const uint8_t one[1] = {0x05};
     table.update(*makeMessage(dgn::kDmRv, 0x40, one));
     ASSERT_EQ(table.devices().size(), 1u);
     EXPECT_EQ(table.devices()[0].dsa, 0xFF);
+    EXPECT_EQ(table.devices()[0].fault[0], 0xFF);
 }
 
 TEST_F(DeviceTableTest, IdentifiedFollowsNodesAndShowPhantoms) {

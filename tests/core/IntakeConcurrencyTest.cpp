@@ -69,7 +69,11 @@ TEST(IntakeConcurrency, DiversionHandsOverWithoutLosingOrReorderingFrames) {
 
     constexpr uint32_t kFrames = 200'000;
     std::atomic<bool> done{false};
+    std::atomic<bool> diverting{false};
     std::thread adapter([&] {
+        // Frames start once the diversions do: on a busy machine this thread could otherwise
+        // be through before the first one, and nothing would have been handed over.
+        while (!diverting) std::this_thread::yield();
         for (uint32_t i = 1; i <= kFrames; ++i) {
             manager.intake(statusFrame(i));
             if (i % 64 == 0) std::this_thread::yield();  // let the ring drain now and then
@@ -77,15 +81,16 @@ TEST(IntakeConcurrency, DiversionHandsOverWithoutLosingOrReorderingFrames) {
         done = true;
     });
     size_t reads = 0;
-    while (!done) {
+    do {
         manager.divertIntake();
+        diverting = true;
         reads += table.devices().size() + table.nodes().size();
         (void)table.findNode(0x41);
         manager.drainIntake();
         table.age();
         manager.statisticsStep();
         clock.advanceSeconds(1);
-    }
+    } while (!done);
     adapter.join();
     manager.divertIntake();
     manager.drainIntake();

@@ -167,7 +167,7 @@ TEST(LongMessages, FollowsTransfersBetweenOtherNodesSilently) {
     for (int32_t mode : {0, 1, 2, 3}) {
         SCOPED_TRACE(mode);
         TransmitHarness h;
-        h.manager.muteMode().store(mode);
+        h.manager.setMuteMode(static_cast<MuteMode>(mode));
         h.receive(0xEC80, 0x42, {0x10, 10, 0, 2, 0xFF, 0xEB, 0xFE, 0x00});
         h.receive(0xEC42, 0x80, {0x11, 2, 1, 0xFF, 0xFF, 0xEB, 0xFE, 0x00});
         h.receive(0xEB80, 0x42, packet(1));
@@ -192,7 +192,7 @@ TEST(LongMessages, AnswersRequestsToSendAddressedToTheTool) {
     for (int32_t mode : {0, 1, 2, 3}) {
         SCOPED_TRACE(mode);
         TransmitHarness h;
-        h.manager.muteMode().store(mode);
+        h.manager.setMuteMode(static_cast<MuteMode>(mode));
         h.receive(0xECF9, 0x42, control({0x10, 35, 0, 5, 2}));
         for (uint8_t k = 1; k <= 5; ++k) h.receive(0xEBF9, 0x42, packet(k));
         ASSERT_EQ(h.clients.cooked().size(), 1u);

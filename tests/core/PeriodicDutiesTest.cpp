@@ -68,8 +68,8 @@ TEST_F(PeriodicDutiesTest, HousekeepingNeedsScanningAndAMuteModeOfZeroOrOne) {
         duties.setHousekeeping([&] { ++runs; });
         duties.setServiceStep([&] { ++services; });
         duties.setPacingStep([&] { ++paced; });
-        manager.muteMode() = c.mute;
-        manager.scanNetwork() = c.scan;
+        manager.setMuteMode(static_cast<MuteMode>(c.mute));
+        manager.setScanNetwork(c.scan != 0);
         for (int t = 0; t < 4; ++t) duties.tick();
         EXPECT_EQ(runs > 0, c.runs) << "mute " << c.mute << " scan " << c.scan;
         EXPECT_EQ(services, 1);  // the adapter service ignores mute mode

@@ -155,6 +155,21 @@ TEST_F(RVCManagerTest, TransportFramesReachRawClientsAndTheTableOnly) {
     EXPECT_EQ(table.devices().size(), 1u);
 }
 
+TEST_F(RVCManagerTest, TheTapSeesCompleteMessagesOnlyWhileSet) {
+    RecordingDelivery tap;
+    manager.setMessageTap(&tap);
+    manager.intake(frameFrom(0x42, dgn::kTransportData | 0xFF));
+    manager.intake(frameFrom(0x42, dgn::kDmRv, 0, 3));
+    EXPECT_TRUE(tap.raw.empty());
+    ASSERT_EQ(tap.cooked.size(), 1u);
+    EXPECT_EQ(+tap.cooked[0].length, 3);
+    EXPECT_EQ(clients.cooked.size(), 1u);  // the module clients are served as before
+    manager.setMessageTap(nullptr);
+    manager.intake(frameFrom(0x42, dgn::kDmRv, 0, 3));
+    EXPECT_EQ(tap.cooked.size(), 1u);
+    EXPECT_EQ(clients.cooked.size(), 2u);
+}
+
 TEST_F(RVCManagerTest, ResetForgetsTheNetworkButKeepsClients) {
     manager.intake(frameFrom(0x42, dgn::kDmRv));
     manager.statisticsStep();
@@ -215,7 +230,8 @@ TEST_F(RVCManagerTest, SlotsReportListsActiveAddresses) {
     EXPECT_EQ(manager.slots(),
               "RVCManager    RVC overruns=0 \r\n"
               "00:2 01:0 02:0 03:0 04:0 05:0 06:0 07:0 \n\r"
-              "08:0 clients\n\r");
+              "08:0 clients\n\r"
+              "Dropped: client deliveries=0 adapter ring full=0 \r\n");
 }
 
 }  // namespace

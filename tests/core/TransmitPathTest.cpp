@@ -355,7 +355,7 @@ TEST(MuteMode, TableOfSourcesAndModes) {
     };
     for (const auto& row : rows) {
         for (int32_t mode = 0; mode < 4; ++mode) {
-            EXPECT_EQ(transmitAllowed(row.source, mode), row.allowed[mode])
+            EXPECT_EQ(transmitAllowed(row.source, static_cast<MuteMode>(mode)), row.allowed[mode])
                 << "source " << static_cast<int>(row.source) << " mode " << mode;
         }
     }
@@ -369,7 +369,7 @@ TEST(MuteMode, EachSourceOfTheCoreObeysIt) {
     for (int32_t mode = 0; mode < 4; ++mode) {
         SCOPED_TRACE(mode);
         TransmitHarness h;
-        h.manager.muteMode().store(mode);
+        h.manager.setMuteMode(static_cast<MuteMode>(mode));
 
         h.receive(0xEAF9, 0x42, {0xCA, 0xFE, 0x01});
         EXPECT_EQ(h.sender.frames().size(), answers[mode] ? 1u : 0u) << "request answer";
@@ -431,7 +431,7 @@ TEST(Housekeeping, ScanSkipsTheToolAndTheTopAddresses) {
     TransmitHarness h;
     activate(h, {0xF9, 0xFA, 0xFE, 0xFF, 0x03});
     h.manager.housekeepingCountdown().store(200);
-    h.manager.scanPointer().store(0xF0);
+    h.manager.setScanPointer(0xF0);
     std::vector<uint8_t> asked;
     // 32 addresses looked at per step: a round of the 254 scanned ones takes about 9 steps.
     for (int step = 0; step < 20; ++step) {
@@ -478,7 +478,7 @@ TEST(Housekeeping, PeriodicRequestsFollowTheCountdown) {
 TEST(Housekeeping, NothingWhileScanNetworkIsOff) {
     TransmitHarness h;
     activate(h, {0x20});
-    h.manager.scanNetwork().store(0);
+    h.manager.setScanNetwork(false);
     h.manager.housekeepingCountdown().store(1);
     h.transmit.housekeepingStep();
     EXPECT_TRUE(h.sender.frames().empty());

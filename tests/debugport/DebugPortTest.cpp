@@ -21,9 +21,12 @@
 #include "platform/MemorySettingsStore.h"
 #include "platform/TcpStream.h"
 #include "tests/support/CapturingTrace.h"
+#include "tests/support/WaitUntil.h"
 
 namespace corvane {
 namespace {
+
+using test::waitUntil;
 
 using namespace std::chrono_literals;
 
@@ -54,12 +57,6 @@ std::string drain(TcpStream& stream, int quietMs = 150) {
     return text;
 }
 
-template <typename Predicate>
-bool eventually(Predicate done) {
-    for (int i = 0; i < 400 && !done(); ++i) std::this_thread::sleep_for(5ms);
-    return done();
-}
-
 class DebugPortTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -79,7 +76,7 @@ class DebugPortTest : public ::testing::Test {
     TcpStream connect() {
         TcpStream s = TcpStream::connectTo("127.0.0.1", port->port());
         EXPECT_TRUE(s.valid());
-        EXPECT_TRUE(eventually([&] { return port->clientConnected(); }));
+        EXPECT_TRUE(waitUntil([&] { return port->clientConnected(); }));
         return s;
     }
 
@@ -133,7 +130,7 @@ TEST_F(DebugPortTest, TracesReachOnlyAConnectedClientAndReconnectsAreServed) {
         DebugPrint("trace %d\r\n", 7);
         EXPECT_EQ(readUntil(first, "trace 7\r\n"), "trace 7\r\n");
     }
-    ASSERT_TRUE(eventually([&] { return !port->clientConnected(); }));
+    ASSERT_TRUE(waitUntil([&] { return !port->clientConnected(); }));
     DebugPrint("while nobody listens\r\n");
 
     TcpStream second = connect();
@@ -154,7 +151,7 @@ TEST_F(DebugPortTest, AClientThatVanishesDoesNotCloseThePort) {
         DebugPrint("busy %d\r\n", i);
         std::this_thread::sleep_for(5ms);
     }
-    ASSERT_TRUE(eventually([&] { return !port->clientConnected(); }));
+    ASSERT_TRUE(waitUntil([&] { return !port->clientConnected(); }));
     TcpStream second = connect();
     ASSERT_TRUE(second.send("devs\n"));
     EXPECT_EQ(readUntil(second, "Devices\n\r"), "Nodes\n\r42 Tindrel\n\rDevices\n\r");
@@ -175,7 +172,7 @@ TEST_F(DebugPortTest, AClientThatTakesATrickleHoldsUpTracesForASecondAtMost) {
     to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     ASSERT_EQ(::connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to), 0);
     TcpStream client(fd);
-    ASSERT_TRUE(eventually([&] { return port->clientConnected(); }));
+    ASSERT_TRUE(waitUntil([&] { return port->clientConnected(); }));
     std::atomic<bool> reading{true};
     size_t taken = 0;
     std::thread reader([&] {
@@ -196,7 +193,7 @@ TEST_F(DebugPortTest, AClientThatTakesATrickleHoldsUpTracesForASecondAtMost) {
     const auto start = std::chrono::steady_clock::now();
     DebugPrint("a trace\r\n");
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2500ms);
-    EXPECT_TRUE(eventually([&] { return !port->clientConnected(); }));
+    EXPECT_TRUE(waitUntil([&] { return !port->clientConnected(); }));
     reading = false;
     reader.join();
     EXPECT_LT(taken, report.size());

@@ -12,6 +12,7 @@
 #include "platform/MailslotServer.h"
 #include "platform/MailslotWriter.h"
 #include "platform/RuntimeDir.h"
+#include "tests/support/WaitUntil.h"
 
 namespace corvane {
 namespace {
@@ -129,9 +130,7 @@ TEST_F(MailslotOutboxTest, ClosingHandsTheRestToALiveReaderOnly) {
         for (int i = 0; i < kQueued; ++i) outbox.write(message(i));
         server.reset();
         // The outbox finds out by itself and drops what waited; later messages fail at once.
-        const auto until = Clock::now() + 2s;
-        while (outbox.waitingBytes() > 0 && Clock::now() < until) std::this_thread::sleep_for(5ms);
-        EXPECT_EQ(outbox.waitingBytes(), 0u);
+        EXPECT_TRUE(test::waitUntil([&] { return outbox.waitingBytes() == 0; }));
         EXPECT_GT(outbox.lost(), 0u);
         EXPECT_FALSE(outbox.write(message(0)));
         const auto started = Clock::now();

@@ -11,26 +11,19 @@
 #include "platform/PseudoTerminal.h"
 #include "platform/SerialPort.h"
 #include "platform/SerialPortLineCutter.h"
+#include "tests/support/WaitUntil.h"
 
 namespace corvane {
 namespace {
 
-using namespace std::chrono_literals;
+using test::waitUntil;
 
-template <typename Pred>
-bool waitFor(Pred pred, std::chrono::milliseconds limit = 2000ms) {
-    auto until = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < until) {
-        if (pred()) return true;
-        std::this_thread::sleep_for(1ms);
-    }
-    return pred();
-}
+using namespace std::chrono_literals;
 
 std::string readAll(PseudoTerminal& pty, size_t want) {
     std::string got;
     uint8_t buf[256];
-    waitFor([&] {
+    waitUntil([&] {
         std::ptrdiff_t n = pty.read(buf);
         if (n > 0) got.append(reinterpret_cast<const char*>(buf), static_cast<size_t>(n));
         return got.size() >= want;
@@ -115,73 +108,12 @@ TEST(SerialPort, TalksBothWaysOverPseudoTerminal) {
 
     ASSERT_EQ(pty.write("TDE banner\r\n", 100), 12);
     std::string got;
-    waitFor([&] {
+    waitUntil([&] {
         auto n = port.read(buf);
         if (n > 0) got.append(reinterpret_cast<char*>(buf), static_cast<size_t>(n));
         return got.size() >= 12;
     });
     EXPECT_EQ(got, "TDE banner\r\n");
-}
-
-TEST(SerialPortConcurrency, ReaderDeliversLinesThenReportsUnplugOnce) {
-    PseudoTerminal pty;
-    ASSERT_TRUE(pty.open());
-    SerialPort port;
-    ASSERT_TRUE(port.open(pty.slavePath()));
-
-    std::mutex m;
-    std::vector<std::string> lines;
-    std::atomic<int> failures{0};
-    port.startReader(
-        [&](std::string_view l) {
-            std::lock_guard lock(m);
-            lines.emplace_back(l);
-        },
-        [&] {
-            failures.fetch_add(1);
-            port.close();  // the owner's reaction, on the reader thread
-        });
-    EXPECT_TRUE(port.readerRunning());
-
-    std::string burst;
-    for (int i = 0; i < 500; ++i) burst += "R18FEEB42" + std::to_string(1000 + i) + "\r\n";
-    ASSERT_EQ(pty.write(burst, 2000), static_cast<std::ptrdiff_t>(burst.size()));
-    ASSERT_TRUE(waitFor([&] {
-        std::lock_guard lock(m);
-        return lines.size() == 500;
-    }));
-    {
-        std::lock_guard lock(m);
-        for (int i = 0; i < 500; ++i) ASSERT_EQ(lines[i], "R18FEEB42" + std::to_string(1000 + i));
-    }
-
-    pty.close();  // the cable is pulled
-    ASSERT_TRUE(waitFor([&] { return failures.load() == 1; }));
-    EXPECT_TRUE(waitFor([&] { return !port.readerRunning(); }));
-    EXPECT_FALSE(port.isOpen());
-    port.stopReader();
-    std::this_thread::sleep_for(20ms);
-    EXPECT_EQ(failures.load(), 1);
-}
-
-TEST(SerialPortConcurrency, StoppingTheReaderIsNotAFailure) {
-    PseudoTerminal pty;
-    ASSERT_TRUE(pty.open());
-    SerialPort port;
-    ASSERT_TRUE(port.open(pty.slavePath()));
-    std::atomic<int> failures{0};
-    port.startReader([](std::string_view) {}, [&] { failures.fetch_add(1); });
-    port.stopReader();
-    EXPECT_FALSE(port.readerRunning());
-    port.close();
-    // Reopened and restarted: the same object serves a second connection.
-    ASSERT_TRUE(port.open(pty.slavePath()));
-    std::atomic<int> seen{0};
-    port.startReader([&](std::string_view) { seen.fetch_add(1); }, [&] { failures++; });
-    pty.write("b=3\n", 100);
-    EXPECT_TRUE(waitFor([&] { return seen.load() == 1; }));
-    port.stopReader();
-    EXPECT_EQ(failures.load(), 0);
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <atomic>
 
 #include <chrono>
 #include <filesystem>
@@ -69,6 +72,29 @@ TEST(SystemShellTest, StartsProgramsAndKillsThemByImageName) {
     EXPECT_TRUE(gone);
     EXPECT_TRUE(ProcessTable::isAlive(::getpid()));  // never itself
     std::filesystem::remove_all(folder);
+}
+
+// Processes that end while the table is read (other tests, other programs) are left out, never
+// an error: short-lived children come and go beside a hundred snapshots.
+TEST(ProcessTableTest, ProcessesEndingDuringASnapshotAreSkipped) {
+    std::atomic<bool> done{false};
+    std::thread churn([&] {
+        while (!done) {
+            pid_t child = ::fork();
+            if (child == 0) ::_exit(0);
+            if (child > 0) ::waitpid(child, nullptr, 0);
+        }
+    });
+    bool foundSelfEveryTime = true;
+    for (int i = 0; i < 100; ++i) {
+        bool self = false;
+        EXPECT_NO_THROW(for (const auto& p
+                             : ProcessTable::snapshot()) self = self || p.pid == ::getpid());
+        foundSelfEveryTime = foundSelfEveryTime && self;
+    }
+    done = true;
+    churn.join();
+    EXPECT_TRUE(foundSelfEveryTime);
 }
 
 }  // namespace

@@ -2,10 +2,12 @@
 
 #include <chrono>
 #include <cstdio>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "core/ClientBus.h"
 #include "core/RvcFrame.h"
 #include "core/RvcMessage.h"
 #include "platform/MailslotServer.h"
@@ -15,6 +17,12 @@
 #include "tests/support/CapturingTrace.h"
 
 namespace corvane {
+
+class ClientBusLockHolder {
+  public:
+    static BoundedWaitMutex& of(ClientBus& bus) { return bus.clientMutex_; }
+};
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -136,14 +144,14 @@ TEST_F(ClientBusTest, ModeCommandAppliesOnlyValidValues) {
     for (const auto& c : cases) {
         ASSERT_TRUE(client.setMode(c.mode, c.echo));
         EXPECT_EQ(next(client), c.reply) << int(c.mode) << " " << int(c.echo);
-        EXPECT_EQ(manager.muteMode().load(), c.reply[1]);
+        EXPECT_EQ(toWire(manager.muteMode()), c.reply[1]);
         EXPECT_EQ(adapter.echo.load(), c.reply[2]);
     }
     // An unknown token still sets mode and echo, but nobody is answered.
     ASSERT_TRUE(client.sendRaw(Bytes{0xE2, 0x78, 0x56, 0x34, 0x12, 1, 0}));
     sync(client);  // mode 0xFF: unchanged, so the answer shows what the stranger set
     expectQuiet(client);
-    EXPECT_EQ(manager.muteMode().load(), 1);
+    EXPECT_EQ(toWire(manager.muteMode()), 1);
     EXPECT_EQ(adapter.echo.load(), 0u);
 }
 
@@ -288,7 +296,7 @@ TEST_F(ClientBusTest, SendsObeyTheMuteModeAndRejectShortRequests) {
         size_t sends;  // of send, sendFrom and housekeeping, how many go out
     } cases[] = {{0, 3}, {1, 1}, {2, 0}, {3, 3}};
     for (const auto& c : cases) {
-        manager.muteMode().store(c.mute);
+        manager.setMuteMode(static_cast<MuteMode>(c.mute));
         size_t before = adapter.frames().size();
         ASSERT_TRUE(client.send(0x1FFB7, 6, data));
         ASSERT_TRUE(client.sendFrom(0x33, 0x1FFB6, 3, data));
@@ -297,7 +305,7 @@ TEST_F(ClientBusTest, SendsObeyTheMuteModeAndRejectShortRequests) {
         next(client);
         EXPECT_EQ(adapter.frames().size() - before, c.sends) << c.mute;
     }
-    manager.muteMode().store(0);
+    manager.setMuteMode(MuteMode::TransmitNormally);
     auto frames = adapter.frames();
     ASSERT_GE(frames.size(), 3u);
     EXPECT_EQ(+frames[0].dgn, 0x1FFB7u);
@@ -351,13 +359,13 @@ TEST_F(ClientBusTest, ScanSwitchNeedsARegisteredToken) {
     registerModule(client, "ModA");
     ASSERT_TRUE(client.sendRaw(Bytes{0xE0, 0x78, 0x56, 0x34, 0x12}));  // a stranger
     sync(client);
-    EXPECT_EQ(manager.scanNetwork().load(), 1);
+    EXPECT_TRUE(manager.scanNetwork());
     ASSERT_TRUE(client.setScan(false));
     sync(client);
-    EXPECT_EQ(manager.scanNetwork().load(), 0);
+    EXPECT_FALSE(manager.scanNetwork());
     ASSERT_TRUE(client.setScan(true));
     sync(client);
-    EXPECT_EQ(manager.scanNetwork().load(), 1);
+    EXPECT_TRUE(manager.scanNetwork());
 }
 
 TEST_F(ClientBusTest, BadSlotNamesAndMissingSlotsAreRefused) {
@@ -387,7 +395,9 @@ TEST_F(ClientBusTest, ADeadClientStaysRegisteredAndNeverSlowsDispatch) {
     auto slot = std::make_unique<MailslotServer>(*path);
     MailslotWriter tool(bus->slotPath());
     ASSERT_TRUE(tool.write(Bytes{0xFF, 'V', 'a', 'n', 'i', 's', 'h', 'e', 'd', 0}));
-    for (int i = 0; i < 100 && bus->clientCount() < 2; ++i) std::this_thread::sleep_for(5ms);
+    // It vanishes once it has its registration reply: a slot gone before the reply is a
+    // registration that failed.
+    ASSERT_TRUE(slot->waitReadable(2000));
     ASSERT_EQ(bus->clientCount(), 2u);
     slot.reset();
 
@@ -429,6 +439,26 @@ TEST_F(ClientBusTest, ABurstReachesAReadingModuleWhole) {
     EXPECT_EQ(frames, kBurst);
     EXPECT_EQ(outOfOrder, 0);
     EXPECT_EQ(after, (std::vector<uint8_t>{0xFE, 0x87}));
+}
+
+TEST_F(ClientBusTest, DeliveriesSkippedOnABusyLockAreCounted) {
+    ModuleClient client;
+    registerModule(client, "ModA");
+    addAddress(client, 0x42);
+    {
+        std::lock_guard busy(ClientBusLockHolder::of(*bus));
+        for (int i = 0; i < 3; ++i) manager.intake(frameFrom(0x42, 0x1FECA, {1, 2, 3}));
+    }
+    // Each frame is offered raw and cooked: both skipped.
+    EXPECT_EQ(manager.droppedWork().skippedDeliveries(), 6u);
+    expectQuiet(client);
+    manager.intake(frameFrom(0x42, 0x1FECA, {1, 2, 3}));
+    EXPECT_FALSE(next(client).empty());
+    EXPECT_EQ(manager.droppedWork().skippedDeliveries(), 6u);
+    const std::string slots = manager.slots();
+    EXPECT_NE(slots.find("\r\nDropped: client deliveries=6 adapter ring full=0 \r\n"),
+              std::string::npos)
+        << slots;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "tests/sdk/BusFixture.h"
+#include "tests/support/WaitUntil.h"
 
 namespace corvane {
 namespace {
@@ -65,9 +66,8 @@ class ModuleProcessTest : public test::BusFixture {
 TEST_F(ModuleProcessTest, RvcWatchPrintsTheMessagesOfItsAddressUntilInterrupted) {
     start("66", "101");  // 0x42, DSA 0x65
     ASSERT_NE(readUntil("watching").find("watching SA 42 (DSA 65)"), std::string::npos);
-    for (int i = 0; i < 100 && bus->report().find("Address: 42") == std::string::npos; ++i) {
-        std::this_thread::sleep_for(10ms);
-    }
+    EXPECT_TRUE(
+        test::waitUntil([&] { return bus->report().find("Address: 42") != std::string::npos; }));
     ASSERT_NE(bus->report().find("Slot: rvc-watch."), std::string::npos);
 
     const uint8_t other[] = {9};
@@ -84,8 +84,7 @@ TEST_F(ModuleProcessTest, RvcWatchPrintsTheMessagesOfItsAddressUntilInterrupted)
     child = -1;
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    for (int i = 0; i < 100 && bus->clientCount() != 0; ++i) std::this_thread::sleep_for(10ms);
-    EXPECT_EQ(bus->clientCount(), 0u);
+    EXPECT_TRUE(test::waitUntil([&] { return bus->clientCount() == 0; }));
 }
 
 TEST_F(ModuleProcessTest, RvcWatchRefusesBadArguments) {

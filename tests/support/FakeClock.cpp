@@ -12,4 +12,11 @@ void FakeClock::advanceMs(int64_t ms) {
     subSecondMs_ = sub % 1000;
 }
 
+std::optional<std::tm> FakeClock::localTime(int64_t epochSeconds) const {
+    const std::time_t shifted = static_cast<std::time_t>(epochSeconds + utcOffset_.load());
+    std::tm local{};
+    if (::gmtime_r(&shifted, &local) == nullptr) return std::nullopt;
+    return local;
+}
+
 }  // namespace corvane::test

@@ -19,9 +19,9 @@ struct KestrixLinkDetails {
 
 // How the cloud adapter asks for login details: the main window shows the real dialog,
 // headless runs and tests answer without a window. Called on the user-interface thread.
-class KestrixLinkDialog {
+class CloudLoginPrompt {
   public:
-    virtual ~KestrixLinkDialog() = default;
+    virtual ~CloudLoginPrompt() = default;
     // Shows the dialog pre-filled with `details`; true on OK, with `details` holding what
     // was typed. Anything but OK leaves `details` unchanged.
     virtual bool ask(KestrixLinkDetails& details) = 0;
