@@ -9,8 +9,9 @@
 namespace corvane {
 
 // The modules of the External Modules window: the definitions of one folder (no subfolders),
-// then its plain programs, device lists, Quillon modules and scripts that no definition of the
-// folder already names. Owned by the window while it is open.
+// then its plain programs (".EXE" files, then the other files ProgramFile calls programs), device
+// lists, Quillon modules and scripts that no definition of the folder already names. Owned by
+// the window while it is open.
 class ExternalModuleList {
   public:
     // Fills the list from `folder`, replacing what it held.
@@ -21,6 +22,8 @@ class ExternalModuleList {
 
   private:
     void addPlainFiles(const std::string& extension, ModuleType type);
+    void addLinuxPrograms();
+    void addPlainFile(const std::string& name, ModuleType type);
 
     std::string folder_;
     std::vector<std::shared_ptr<Module>> modules_;

@@ -41,6 +41,13 @@ std::vector<std::string> FolderListing::filesWithExtension(const std::string& fo
     });
 }
 
+std::vector<std::string> FolderListing::files(const std::string& folder) {
+    return listNames(folder, [](const fs::directory_entry& e) {
+        std::error_code error;
+        return !e.is_directory(error);
+    });
+}
+
 std::vector<std::string> FolderListing::subfolders(const std::string& folder) {
     return listNames(folder, [](const fs::directory_entry& e) {
         std::error_code error;

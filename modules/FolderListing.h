@@ -14,6 +14,8 @@ class FolderListing {
     // folder cannot be listed.
     static std::vector<std::string> filesWithExtension(const std::string& folder,
                                                        std::string_view extension);
+    // Names of every entry that is not a folder.
+    static std::vector<std::string> files(const std::string& folder);
     // Names of the subfolders ("." and ".." never appear).
     static std::vector<std::string> subfolders(const std::string& folder);
     // "Tool.RVC" ends in ".rvc" -> true; "rvc" -> false (the name must have a stem).

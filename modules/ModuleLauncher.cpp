@@ -7,11 +7,10 @@
 #include "core/DeviceTable.h"
 #include "core/TransmitPath.h"
 #include "modules/AppKiller.h"
-#include "modules/FolderListing.h"
 #include "modules/MessageText.h"
 #include "modules/ModuleDialogs.h"
 #include "modules/ModuleHost.h"
-#include "platform/FileInfo.h"
+#include "modules/ProgramFile.h"
 #include "platform/Shell.h"
 
 namespace corvane {
@@ -24,16 +23,6 @@ std::string format(const char* pattern, int sa, int dsa) {
     char text[32];
     std::snprintf(text, sizeof text, pattern, sa, dsa);
     return text;
-}
-
-std::string lowerCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-bool containsAfterFirst(const std::string& text, std::string_view part) {
-    return text.find(part, 1) != std::string::npos;
 }
 
 std::string fileName(const std::string& path) {
@@ -121,50 +110,54 @@ void ModuleLauncher::runSelectedModule(const std::optional<RVCDevice>& device,
 }
 
 void ModuleLauncher::runUnlistedModule(const std::optional<RVCDevice>& selected) {
-    const uint8_t sa = selected ? selected->sa : kNoDevice;
-    const uint8_t dsa = selected ? selected->dsa : kNoDevice;
     auto chosen = dialogs_.chooseFile(kUnlistedFilter);
     if (!chosen) return;
-    // The kind is decided on the lower-case path; the file itself is opened under its real
-    // name, since folders and files here are case-sensitive.
-    const std::string& path = *chosen;
-    const std::string lower = lowerCase(path);
-    const bool script =
-        FolderListing::hasExtension(lower, ".scr") || FolderListing::hasExtension(lower, ".scp");
-    if (containsAfterFirst(lower, ".exe")) {
-        shell_.open(path, format("%d %d", sa, dsa));
-        killer_.add(fileName(path));
-    } else if (containsAfterFirst(lower, ".def")) {
-        shell_.open(quillonPath(), format("%d %d ", sa, dsa) + path);
-        killer_.add(kQuillonProgram);
-    } else if (containsAfterFirst(lower, ".cvdl")) {
-        host_.showDeviceListComparison(path);
-    } else if (!script && FileInfo::isExecutable(path)) {
-        shell_.open(path, format("%d %d", sa, dsa));
-        killer_.add(fileName(path));
-    } else {
-        host_.openScriptWindow(path, "", sa);
+    runChosenFile(*chosen, selected ? selected->sa : kNoDevice,
+                  selected ? selected->dsa : kNoDevice);
+}
+
+void ModuleLauncher::runChosenFile(const std::string& path, uint8_t sa, uint8_t dsa) {
+    // The file itself is opened under its real name: folders and files here are
+    // case-sensitive.
+    switch (ProgramFile::kindOfChosenFile(path)) {
+        case ModuleType::Program:
+            shell_.open(path, format("%d %d", sa, dsa));
+            killer_.add(fileName(path));
+            break;
+        case ModuleType::QuillonModule:
+            shell_.open(quillonPath(), format("%d %d ", sa, dsa) + path);
+            killer_.add(kQuillonProgram);
+            break;
+        case ModuleType::DeviceList:
+            host_.showDeviceListComparison(path);
+            break;
+        default: {
+            // The script window refuses, with its own message, while another script runs.
+            const size_t start = path.find_first_not_of('*');
+            host_.openScriptWindow(start == std::string::npos ? "" : path.substr(start), "", sa);
+            break;
+        }
     }
+}
+
+std::optional<RVCDevice> ModuleLauncher::requestedDevice(uint16_t device,
+                                                         const std::optional<RVCDevice>& selected,
+                                                         const DeviceTable& table) {
+    const bool own = device == RunModuleRequest::kSelectedDevice;
+    if (own && selected) return selected;
+    const uint8_t dsa = own ? kToolAddress : static_cast<uint8_t>(device & 0xFF);
+    const uint8_t sa = own ? kToolAddress : static_cast<uint8_t>(device >> 8);
+    for (const auto& d : table.devices()) {
+        if (d.dsa == dsa && d.sa == sa) return d;
+    }
+    return std::nullopt;
 }
 
 bool ModuleLauncher::handleRunModuleRequest(const RunModuleRequest& request,
                                             const std::optional<RVCDevice>& selected,
                                             const DeviceTable& table) {
     if (!request.module) return false;
-    std::optional<RVCDevice> device;
-    if (request.device == RunModuleRequest::kSelectedDevice && selected) {
-        device = selected;
-    } else {
-        const bool own = request.device == RunModuleRequest::kSelectedDevice;
-        const uint8_t dsa = own ? kToolAddress : static_cast<uint8_t>(request.device & 0xFF);
-        const uint8_t sa = own ? kToolAddress : static_cast<uint8_t>(request.device >> 8);
-        for (const auto& d : table.devices()) {
-            if (d.dsa == dsa && d.sa == sa) {
-                device = d;
-                break;
-            }
-        }
-    }
+    const std::optional<RVCDevice> device = requestedDevice(request.device, selected, table);
     if (!device) return false;  // it aged out meanwhile: never run for a missing device
     runModule(*request.module, *device);
     return true;

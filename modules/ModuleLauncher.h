@@ -39,8 +39,21 @@ class ModuleLauncher {
     // "Run Selected Module": nullopt / null stand for nothing selected.
     void runSelectedModule(const std::optional<RVCDevice>& device,
                            const std::shared_ptr<Module>& module);
-    // "Run Unlisted Module".
+    // "Run Unlisted Module": asks for a file and runs it for the selected device (255 255
+    // without one).
     void runUnlistedModule(const std::optional<RVCDevice>& device);
+    // Runs a file the technician chose, as ProgramFile decides its kind: a program is started
+    // with "SA DSA" and listed with the killer; a ".def" goes to Quillon ("SA DSA path"); a
+    // device list is compared; anything else opens in the script window with `sa` as target
+    // (leading "*" of the name dropped). The network status window passes its address and 255.
+    void runChosenFile(const std::string& path, uint8_t sa, uint8_t dsa);
+    // The device a queued request names, looked up when it is handled: the selected one (or,
+    // with none selected, the tool's own entry) for kSelectedDevice, else the table's entry
+    // for the coded addresses. Nothing when that device is not (or no longer) in the table:
+    // a module never runs for a device that is gone.
+    static std::optional<RVCDevice> requestedDevice(uint16_t device,
+                                                    const std::optional<RVCDevice>& selected,
+                                                    const DeviceTable& table);
     // The main window's handling of a queued RunModuleRequest. False when the request was
     // dropped because its device is not (or no longer) in the table, or it names no module.
     bool handleRunModuleRequest(const RunModuleRequest& request,

@@ -2,7 +2,7 @@
 
 namespace corvane {
 
-ModuleTestIDNumberGrep::ModuleTestIDNumberGrep(std::string pattern, int32_t& result)
+ModuleTestIDNumberGrep::ModuleTestIDNumberGrep(const std::string& pattern, int32_t& result)
     : ModuleTestIDNumber(pattern, result, grepCompare(pattern)) {}
 
 }  // namespace corvane

@@ -7,7 +7,7 @@ namespace corvane {
 // The ID number test that searches with the grep grammar.
 class ModuleTestIDNumberGrep : public ModuleTestIDNumber {
   public:
-    ModuleTestIDNumberGrep(std::string pattern, int32_t& result);
+    ModuleTestIDNumberGrep(const std::string& pattern, int32_t& result);
 };
 
 }  // namespace corvane

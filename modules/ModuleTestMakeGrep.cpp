@@ -2,7 +2,7 @@
 
 namespace corvane {
 
-ModuleTestMakeGrep::ModuleTestMakeGrep(std::string pattern, int32_t& result)
+ModuleTestMakeGrep::ModuleTestMakeGrep(const std::string& pattern, int32_t& result)
     : ModuleTest(pattern, result, grepCompare(pattern)) {}
 
 }  // namespace corvane

@@ -7,7 +7,7 @@ namespace corvane {
 // The make test that searches with the grep grammar.
 class ModuleTestMakeGrep : public ModuleTest {
   public:
-    ModuleTestMakeGrep(std::string pattern, int32_t& result);
+    ModuleTestMakeGrep(const std::string& pattern, int32_t& result);
 };
 
 }  // namespace corvane

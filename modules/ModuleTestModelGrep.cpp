@@ -2,7 +2,7 @@
 
 namespace corvane {
 
-ModuleTestModelGrep::ModuleTestModelGrep(std::string pattern, int32_t& result)
+ModuleTestModelGrep::ModuleTestModelGrep(const std::string& pattern, int32_t& result)
     : ModuleTestModel(pattern, result, grepCompare(pattern)) {}
 
 }  // namespace corvane

@@ -7,7 +7,7 @@ namespace corvane {
 // The model test that searches with the grep grammar.
 class ModuleTestModelGrep : public ModuleTestModel {
   public:
-    ModuleTestModelGrep(std::string pattern, int32_t& result);
+    ModuleTestModelGrep(const std::string& pattern, int32_t& result);
 };
 
 }  // namespace corvane

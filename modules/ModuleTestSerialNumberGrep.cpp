@@ -2,7 +2,7 @@
 
 namespace corvane {
 
-ModuleTestSerialNumberGrep::ModuleTestSerialNumberGrep(std::string pattern, int32_t& result)
+ModuleTestSerialNumberGrep::ModuleTestSerialNumberGrep(const std::string& pattern, int32_t& result)
     : ModuleTestSerialNumber(pattern, result, grepCompare(pattern)) {}
 
 }  // namespace corvane

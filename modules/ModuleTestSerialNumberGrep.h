@@ -7,7 +7,7 @@ namespace corvane {
 // The serial number test that searches with the grep grammar.
 class ModuleTestSerialNumberGrep : public ModuleTestSerialNumber {
   public:
-    ModuleTestSerialNumberGrep(std::string pattern, int32_t& result);
+    ModuleTestSerialNumberGrep(const std::string& pattern, int32_t& result);
 };
 
 }  // namespace corvane

@@ -45,12 +45,10 @@ bool DatumEquals(const DatumReading& reading, std::string_view value) {
     return ParseReal(shown) == ParseReal(value);
 }
 
-std::string LocalDateTime(int64_t epochSeconds) {
-    const std::time_t when = static_cast<std::time_t>(epochSeconds);
-    std::tm local{};
-    if (localtime_r(&when, &local) == nullptr) return {};
+std::string LocalDateTime(const std::optional<std::tm>& local) {
+    if (!local) return {};
     char text[128];
-    const size_t length = std::strftime(text, sizeof text, "%A, %B %d, %Y     %H:%M:%S", &local);
+    const size_t length = std::strftime(text, sizeof text, "%A, %B %d, %Y     %H:%M:%S", &*local);
     return std::string(text, length);
 }
 
@@ -66,7 +64,7 @@ std::string TagValue(const std::string& tag, const ScriptFacts& facts) {
     if (tag == "MSTIMER") return Printf("%.3f", facts.timerSeconds);
     if (tag == "TIMER") return Printf("%.0f", facts.timerSeconds);
     if (tag == "BASEFOLDER") return facts.baseFolder;
-    if (tag == "DATETIME") return LocalDateTime(facts.epochSeconds);
+    if (tag == "DATETIME") return LocalDateTime(facts.localTime);
     const RVCNode* node = facts.targetNode ? &*facts.targetNode : nullptr;
     if (tag == "TARGETMAKE") return node ? node->make : "NO TARGET";
     if (tag == "TARGETMODEL") return node ? node->model : "NO TARGET";

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <optional>
 #include <string>
@@ -33,7 +34,7 @@ struct ScriptFacts {
     std::optional<RVCNode> targetNode;  // nothing: the device table has no node at target
     double timerSeconds = 0.0;
     std::string baseFolder;
-    int64_t epochSeconds = 0;  // DATETIME, shown in local time
+    std::optional<std::tm> localTime;  // DATETIME (nothing: an empty text)
 };
 
 struct TestOutcome {

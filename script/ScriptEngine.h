@@ -25,6 +25,10 @@ namespace corvane {
 // ScriptWindow only. Everything except the variable list (which the manager's dispatch also
 // feeds, see VariableList) is used on the one thread that runs the script. Nothing blocks:
 // WAIT, MAKE, IDLE and PAUSE only keep Step() from reading further lines.
+//
+// ScriptEngine.cpp runs scripts, evaluates and dispatches; the commands live by family in
+// ScriptEngineFlow.cpp, ScriptEngineDatums.cpp, ScriptEngineSending.cpp,
+// ScriptEngineEvents.cpp and ScriptEngineWindows.cpp.
 class ScriptEngine {
   public:
     ScriptEngine(ScriptWindow& window, const Clock& clock, ScriptNetwork network = {});
@@ -82,6 +86,8 @@ class ScriptEngine {
   private:
     void ExecuteLineNested(std::string_view line);
     void RunCommand(ScriptKeyword keyword, std::string_view arguments);
+
+    // Datums.
     void DefineDatum(std::string_view arguments, bool visibleInList);
     void Constant(std::string_view arguments);
     void Format(std::string_view arguments);
@@ -92,6 +98,7 @@ class ScriptEngine {
     void UpdateFormula(std::string_view arguments, ScriptKeyword keyword);
     void Reset(std::string_view arguments);
 
+    // Targeting and sending.
     void Target(std::string_view arguments);
     void FindTarget(bool first);
     void ResetDeviceList();
@@ -99,6 +106,8 @@ class ScriptEngine {
     void Request(std::string_view arguments);
     void SetCurTime();
     void SimRx(std::string_view arguments);
+
+    // Flow.
     void Wait(std::string_view arguments);
     void If(std::string_view arguments);
     void Make(std::string_view arguments);
@@ -108,15 +117,20 @@ class ScriptEngine {
     void Pause();
     void AbortCommand(std::string_view arguments);
     void Execute(std::string_view arguments);
+
+    // Windows: parameters, the log, the strip chart.
     void AskForParams();
     void Menu(std::string_view arguments);
     void Save(std::string_view arguments);
-    void SteerEvent(ScriptKeyword keyword, std::string_view arguments);
     void GraphStart(std::string_view arguments);
     void GraphItem(std::string_view arguments);
     void GraphAdvance();
 
+    // Events and timers.
+    void SteerEvent(ScriptKeyword keyword, std::string_view arguments);
     void RunGoCommand(const std::string& command);
+
+    // Running.
     void EndScript();
     void StopWaitButtons();
     ScriptFacts Facts();

@@ -14,6 +14,11 @@ namespace corvane {
 ConsoleScriptWindow::ConsoleScriptWindow(std::FILE* out, std::FILE* err, int in)
     : out_(out), err_(err), in_(in), interactive_(isatty(in) != 0) {}
 
+std::FILE* ConsoleScriptWindow::Err() {
+    if (beforeError_) beforeError_();
+    return err_;
+}
+
 void ConsoleScriptWindow::AppendText(std::string_view text) { open_ += text; }
 
 void ConsoleScriptWindow::AppendLine(std::string_view text) {
@@ -33,14 +38,14 @@ bool ConsoleScriptWindow::SaveLog(const std::string& path) {
     // As the window does: a save that fails half way leaves an earlier file as it was.
     FileReplacement file(path);
     if (!file.opened()) {
-        std::fprintf(err_, "Error: Error Trying to Initialize File (%s)\n", path.c_str());
+        std::fprintf(Err(), "Error: Error Trying to Initialize File (%s)\n", path.c_str());
         std::fflush(err_);
         return false;
     }
     SetStatus("Saving " + path);
     for (const auto& line : lines_) file.stream() << line << "\r\n";
     if (!file.commit()) {
-        std::fprintf(err_, "Error: Error Trying to Write File (%s)\n", path.c_str());
+        std::fprintf(Err(), "Error: Error Trying to Write File (%s)\n", path.c_str());
         SetStatus("Not Saved");
         return false;
     }
@@ -50,7 +55,7 @@ bool ConsoleScriptWindow::SaveLog(const std::string& path) {
 
 void ConsoleScriptWindow::SetStatus(std::string_view text) {
     status_ = std::string(text);
-    std::fprintf(err_, "status: %s\n", status_.c_str());
+    std::fprintf(Err(), "status: %s\n", status_.c_str());
     std::fflush(err_);
 }
 
@@ -86,7 +91,7 @@ std::optional<std::string> ConsoleScriptWindow::ReadAnswer() {
     // Without a deadline a person may take as long as they like.
     auto answer = ReadAnswer(deadline_.value_or(Deadline::max()));
     if (!answer) {
-        std::fprintf(err_, "\n");
+        std::fprintf(Err(), "\n");
         std::fflush(err_);
     }
     return answer;
@@ -94,7 +99,7 @@ std::optional<std::string> ConsoleScriptWindow::ReadAnswer() {
 
 std::optional<std::string> ConsoleScriptWindow::AskForParams(std::string_view current) {
     if (!interactive_) return std::string(current);
-    std::fprintf(err_, "Parameters [%.*s]: ", static_cast<int>(current.size()), current.data());
+    std::fprintf(Err(), "Parameters [%.*s]: ", static_cast<int>(current.size()), current.data());
     std::fflush(err_);
     auto answer = ReadAnswer();
     if (answer && answer->empty()) return std::string(current);
@@ -106,10 +111,10 @@ std::optional<std::string> ConsoleScriptWindow::ChooseMenuToken(
     if (entries.empty()) return std::nullopt;
     if (!interactive_) return entries.front().token;
     for (size_t i = 0; i < entries.size(); ++i) {
-        std::fprintf(err_, "%zu) %s\t[%s]\n", i + 1, entries[i].display.c_str(),
+        std::fprintf(Err(), "%zu) %s\t[%s]\n", i + 1, entries[i].display.c_str(),
                      entries[i].token.c_str());
     }
-    std::fprintf(err_, "Choice [1]: ");
+    std::fprintf(Err(), "Choice [1]: ");
     std::fflush(err_);
     const auto answer = ReadAnswer();
     if (!answer) return std::nullopt;
@@ -121,7 +126,7 @@ std::optional<std::string> ConsoleScriptWindow::ChooseMenuToken(
 bool ConsoleScriptWindow::ContinueFromPause() {
     if (!interactive_) return true;
     if (!pausePrompted_) {
-        std::fprintf(err_, "Paused: press Enter to continue ");
+        std::fprintf(Err(), "Paused: press Enter to continue ");
         std::fflush(err_);
         pausePrompted_ = true;
     }

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,6 +39,9 @@ class ConsoleScriptWindow final : public ScriptWindow {
     void AdvanceGraph(std::span<const int>) override {}
 
     void SetDeadline(std::optional<Deadline> deadline) { deadline_ = deadline; }
+    // Called before anything is written to `err`: a progress bar on the same terminal is wiped
+    // first, so that the line stands on its own. Empty: nothing is called.
+    void SetBeforeError(std::function<void()> hook) { beforeError_ = std::move(hook); }
     // Asked at every step while the script is paused: true when it should go on now. On a
     // terminal that is once a line was typed (the prompt is shown the first time); never waits.
     bool ContinueFromPause();
@@ -49,12 +53,15 @@ class ConsoleScriptWindow final : public ScriptWindow {
     // or when the time is up.
     std::optional<std::string> ReadAnswer(Deadline until);
     std::optional<std::string> ReadAnswer();
+    // `err`, once the hook has run.
+    std::FILE* Err();
 
     std::FILE* out_;
     std::FILE* err_;
     int in_;
     bool interactive_;
     std::optional<Deadline> deadline_;
+    std::function<void()> beforeError_;
     std::string typed_;  // bytes read past the last answer
     bool pausePrompted_ = false;
     std::string open_;

@@ -5,26 +5,33 @@
 // Runs one script without a window: log lines to standard output, status changes to standard
 // error. Exit status 0 when the script completes (and for --help and --version), 1 when it was
 // stopped, 2 when the file could not be opened or the command line is wrong, 3 when the
-// adapter could not be reached.
+// adapter or the log could not be opened. A log that breaks off plays up to the break and
+// says so on standard error; the script's own end decides the status.
 #include <unistd.h>
 
+#include <charconv>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 
 #include "adapters/AdapterSettings.h"
-#include "adapters/ReplayConduit.h"
 #include "adapters/UserNotifier.h"
 #include "adapters/VexorSeriesConduit.h"
+#include "cli/ProgramCommandLine.h"
+#include "cli/ProgramVersion.h"
 #include "core/DeviceTable.h"
 #include "core/LongMessages.h"
 #include "core/RVCManager.h"
 #include "core/TransmitPath.h"
 #include "core/TransportStage.h"
+#include "logs/ProgressBar.h"
+#include "logs/ReplayConduit.h"
 #include "platform/Clock.h"
 #include "platform/MemorySettingsStore.h"
 #include "platform/SystemShell.h"
@@ -38,19 +45,52 @@ namespace {
 
 using namespace corvane;
 
+// Messages on standard error. While a progress bar may be drawn they are held for the main
+// loop, which wipes the bar before it prints them: the replay thread says "Replay finished"
+// while the bar is still up. Any thread.
 class StderrNotifier final : public UserNotifier {
   public:
     void showMessage(std::string_view text, std::string_view title) override {
-        std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(title.size()), title.data(),
-                     static_cast<int>(text.size()), text.data());
+        std::string line = std::string(title) + ": " + std::string(text) + "\n";
+        std::lock_guard lock(mutex_);
+        if (holding_) {
+            held_ += line;
+        } else {
+            std::fputs(line.c_str(), stderr);
+        }
     }
+    void hold() {
+        std::lock_guard lock(mutex_);
+        holding_ = true;
+    }
+    // The messages held since the last call; `release`: from now on they are printed at once.
+    std::string takeHeld(bool release) {
+        std::lock_guard lock(mutex_);
+        holding_ = holding_ && !release;
+        return std::exchange(held_, {});
+    }
+
+  private:
+    std::mutex mutex_;
+    bool holding_ = false;
+    std::string held_;
 };
 
-constexpr const char* kUsage =
+// The version scripts see (OSVERSION, "2.03.01") is the release of the tool.
+constexpr bool ScriptVersionIsTheRelease() {
+    const std::string_view v = kScriptProgramVersion;
+    return v.size() == 7 && v[0] - '0' == ProgramVersion::kMajor &&
+           (v[2] - '0') * 10 + (v[3] - '0') == ProgramVersion::kMinor &&
+           (v[5] - '0') * 10 + (v[6] - '0') == ProgramVersion::kBuild;
+}
+static_assert(ScriptVersionIsTheRelease());
+
+const ProgramCommandLine commandLine(
+    "corvane-script",
     "usage: corvane-script FILE [--params TEXT] [--target HEX]\n"
     "                      [--demo | --serial-port PATH | --replay LOG [--replay-speed X]]\n"
     "                      [--max-seconds N]\n"
-    "       corvane-script --help | --version\n";
+    "       corvane-script --help | --version\n");
 
 bool IsOptionWithValue(std::string_view arg) {
     for (std::string_view option :
@@ -61,10 +101,17 @@ bool IsOptionWithValue(std::string_view arg) {
 }
 
 // A wrong command line: what was wrong, then the usage.
-int Usage(std::string_view problem) {
-    std::fprintf(stderr, "corvane-script: %.*s\n%s", static_cast<int>(problem.size()),
-                 problem.data(), kUsage);
-    return 2;
+int Usage(std::string_view problem) { return commandLine.refuse(problem); }
+
+// The whole word as a number from 0 to `max` in `base`, or nothing: "3O", "-5", "" and "0x1F"
+// are refused rather than read as far as they go.
+std::optional<long> WholeNumber(std::string_view text, int base, long max) {
+    long value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < 0 ||
+        value > max)
+        return std::nullopt;
+    return value;
 }
 
 }  // namespace
@@ -80,17 +127,18 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (arg == "--help") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        } else if (arg == "--version") {
-            std::printf("corvane-script %.*s\n", static_cast<int>(kScriptProgramVersion.size()),
-                        kScriptProgramVersion.data());
-            return 0;
+        if (auto status = commandLine.answerStandard(arg)) {
+            // Script authors compare against the script version (OSVERSION).
+            if (arg == "--version")
+                std::printf("script version %.*s\n", static_cast<int>(kScriptProgramVersion.size()),
+                            kScriptProgramVersion.data());
+            return *status;
         } else if (arg == "--params" && hasValue) {
             params = argv[++i];
         } else if (arg == "--target" && hasValue) {
-            target = static_cast<uint8_t>(ParseHex(argv[++i]));
+            const auto address = WholeNumber(argv[++i], 16, 0xFF);
+            if (!address) return Usage("not an address (hex, 00 to FF): " + std::string(argv[i]));
+            target = static_cast<uint8_t>(*address);
         } else if (arg == "--serial-port" && hasValue) {
             serialPort = argv[++i];
         } else if (arg == "--demo") {
@@ -103,7 +151,10 @@ int main(int argc, char** argv) {
             if (!speed) return Usage("not a replay speed: " + std::string(argv[i]));
             replaySpeed = *speed;
         } else if (arg == "--max-seconds" && hasValue) {
-            maxSeconds = std::strtol(argv[++i], nullptr, 10);
+            // 0, as without the option, sets no limit; a billion keeps the deadline in range.
+            const auto seconds = WholeNumber(argv[++i], 10, 1'000'000'000);
+            if (!seconds) return Usage("not a number of seconds: " + std::string(argv[i]));
+            maxSeconds = *seconds;
         } else if (!arg.empty() && arg.front() != '-' && file.empty()) {
             file = arg;
         } else if (IsOptionWithValue(arg)) {
@@ -172,11 +223,30 @@ int main(int argc, char** argv) {
         // A dialog waiting for the terminal gives up at the limit too.
         if (maxSeconds > 0) window.SetDeadline(deadline);
         auto next = started;
+        // A replay shows how far it has come; the script's lines go to standard output.
+        std::unique_ptr<ProgressBar> progress;
+        auto* replay = dynamic_cast<ReplayConduit*>(adapter.get());
+        const auto printHeld = [&](bool release) {
+            const std::string held = notifier.takeHeld(release);
+            if (held.empty()) return;
+            if (progress) progress->finish();
+            std::fputs(held.c_str(), stderr);
+        };
+        if (replay != nullptr) {
+            progress = std::make_unique<ProgressBar>(stderr, ProgressBar::wanted(stderr, stdout));
+            notifier.hold();
+            window.SetBeforeError([&progress] {
+                if (progress) progress->finish();
+            });
+        }
         // 50 ms ticks: every one paces long transfers out, every second one steps the script.
         for (int tick = 1; engine.state().running; ++tick) {
             next += std::chrono::milliseconds(50);
             std::this_thread::sleep_until(next);
             transmit.pacingStep();
+            if (progress && replay->finished()) progress.reset();  // wiped at the end of the log
+            printHeld(false);
+            if (progress) progress->update(replay->bytesRead(), replay->fileBytes());
             if (tick % 2 != 0) continue;
             engine.Step();
             // PAUSE: the Continue button is the Enter key.
@@ -188,6 +258,9 @@ int main(int argc, char** argv) {
                 engine.Abort();
             }
         }
+        if (progress) progress->finish();
+        printHeld(true);
+        window.SetBeforeError({});
         status = window.status() == "Script Complete" ? 0 : 1;
         // What the script sent last still goes out whole.
         while (transmit.pacedFramesPending() > 0) {

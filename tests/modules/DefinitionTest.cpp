@@ -149,7 +149,7 @@ TEST(ModuleDefinitionTest, FlagsAddressesAndTests) {
 }
 
 TEST(ModuleLoadTest, OpensOnlyWritableExistingFiles) {
-    test::TempFolder folder;
+    test::ScratchFolder folder;
     Module missing;
     EXPECT_FALSE(missing.loadDefinition(folder.path() + "/none.RVC"));
 
@@ -171,7 +171,7 @@ TEST(ModuleLoadTest, OpensOnlyWritableExistingFiles) {
 }
 
 TEST(ModuleFileDateTest, PathChoiceAndFormat) {
-    test::TempFolder folder;
+    test::ScratchFolder folder;
     std::string tool = folder.write("tool.exe", "x");
     // 5 March 2024 14:05 local time.
     std::tm when{};
@@ -202,7 +202,7 @@ TEST(ModuleFileDateTest, PathChoiceAndFormat) {
 }
 
 TEST(ModuleCatalogueTest, ScansFourFolderLevelsBaseFirst) {
-    test::TempFolder base;
+    test::ScratchFolder base;
     base.write("b.RVC", "description=base b\n");
     base.write("a.rvc", "description=base a\n");  // the pattern ignores case
     base.write("x/one.RVC", "description=level 1\n");
@@ -235,7 +235,7 @@ TEST(ModuleCatalogueTest, ScansFourFolderLevelsBaseFirst) {
 // A FIFO carrying the extension would block the scan (and start-up) for ever, a device such
 // as /dev/zero would never end: both are skipped, the real definitions beside them load.
 TEST(ModuleCatalogueTest, SkipsDefinitionsThatAreNotRegularFiles) {
-    test::TempFolder base;
+    test::ScratchFolder base;
     base.write("good.RVC", "description=good\n");
     ASSERT_EQ(mkfifo((base.path() + "/fifo.RVC").c_str(), 0600), 0);
     std::filesystem::create_symlink("/dev/zero", base.path() + "/zero.RVC");
@@ -258,7 +258,7 @@ TEST(ModuleCatalogueTest, MissingFolderAndDefaults) {
 }
 
 TEST(ModuleCatalogueTest, FolderCommands) {
-    test::TempFolder base;
+    test::ScratchFolder base;
     base.write("t.RVC", "file=tool.exe\ndescription=Tool\n");
     MemorySettingsStore settings;
     ModuleCatalogue catalogue(settings, base.path());

@@ -123,11 +123,18 @@ TEST_F(LaunchTest, RunSelectedModuleNeedsDeviceAndModule) {
 }
 
 TEST_F(LaunchTest, RunUnlistedModuleByChosenFile) {
-    test::TempFolder folder;
+    test::ScratchFolder folder;
     std::string program = folder.write("Tools/checker", "#!/bin/sh\n");
     std::filesystem::permissions(program, std::filesystem::perms::owner_all);
     std::string script = folder.write("Tools/run.SCP", "\n");
     std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    // Programs whatever their names say: an interpreter line, and a built program.
+    std::string shellScript = folder.write("Tools/probe.scp", "#!/bin/sh\n");
+    std::filesystem::permissions(shellScript, std::filesystem::perms::owner_all);
+    const std::string built = folder.path() + "/Tools/watch.scr";
+    std::filesystem::copy_file(RVC_WATCH_PATH, built);
+    // An interpreter line without an execute bit is no program.
+    std::string notExecutable = folder.write("Tools/plain.scp", "#!/bin/sh\n");
 
     struct Case {
         std::optional<std::string> chosen;
@@ -144,6 +151,9 @@ TEST_F(LaunchTest, RunUnlistedModuleByChosenFile) {
         {"/T/List.cvdl", device, {}, {}, {}, {"/T/List.cvdl"}},
         {program, device, {{program, "66 64"}}, {"checker"}},
         {script, device, {}, {}, {{script, "", 66}}},
+        {shellScript, device, {{shellScript, "66 64"}}, {"probe.scp"}},
+        {built, device, {{built, "66 64"}}, {"watch.scr"}},
+        {notExecutable, device, {}, {}, {{notExecutable, "", 66}}},
         {"/T/s.scr", std::nullopt, {}, {}, {{"/T/s.scr", "", 255}}},
         {std::nullopt, device, {}, {}},
     };
@@ -220,7 +230,7 @@ TEST(ExternalModuleListTest, DefinitionsThenPlainFilesWithoutDuplicates) {
         {{{"sub/x.RVC", "description=in a subfolder\n"}}, {}},
     };
     for (const auto& c : cases) {
-        test::TempFolder folder;
+        test::ScratchFolder folder;
         for (const auto& [name, text] : c.files) folder.write(name, text);
         ExternalModuleList list;
         list.fill(folder.path());
@@ -232,7 +242,23 @@ TEST(ExternalModuleListTest, DefinitionsThenPlainFilesWithoutDuplicates) {
         EXPECT_EQ(descriptions, c.descriptions);
     }
 
-    test::TempFolder folder;
+    {
+        // Linux programs have no ".exe": they are listed as programs by what they are.
+        test::ScratchFolder folder;
+        for (const char* name : {"checker", "notes", "run.scp"}) {
+            const std::string path =
+                folder.write(name, std::string(name) == "notes" ? "text\n" : "#!/bin/sh\n");
+            std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+        }
+        ExternalModuleList list;
+        list.fill(folder.path());
+        std::vector<std::pair<std::string, ModuleType>> listed;
+        for (const auto& m : list.modules()) listed.emplace_back(m->file, m->type);
+        EXPECT_EQ(listed, (std::vector<std::pair<std::string, ModuleType>>{
+                              {"checker", ModuleType::Program}, {"run.scp", ModuleType::Program}}));
+    }
+
+    test::ScratchFolder folder;
     folder.write("q.DEF", "");
     ExternalModuleList list;
     list.fill(folder.path());

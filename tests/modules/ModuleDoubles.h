@@ -9,6 +9,7 @@
 #include "modules/ModuleDialogs.h"
 #include "modules/ModuleHost.h"
 #include "platform/Shell.h"
+#include "tests/support/ScratchFolder.h"
 
 namespace corvane::test {
 
@@ -81,33 +82,6 @@ class ScriptedDialogs final : public ModuleDialogs {
     std::vector<std::string> folderTitles;
     std::vector<Message> messages;
     std::vector<std::string> questions;
-};
-
-// A fresh folder under /tmp, removed with everything in it.
-class TempFolder {
-  public:
-    TempFolder() {
-        char pattern[] = "/tmp/corvane-mods-XXXXXX";
-        path_ = mkdtemp(pattern) ? pattern : "";
-    }
-    ~TempFolder() {
-        std::error_code error;
-        std::filesystem::remove_all(path_, error);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    const std::string& path() const { return path_; }
-    // Writes `text` to path()/relative, making folders as needed; returns the full path.
-    std::string write(const std::string& relative, const std::string& text) const {
-        std::filesystem::path full = std::filesystem::path(path_) / relative;
-        std::filesystem::create_directories(full.parent_path());
-        std::ofstream(full, std::ios::binary) << text;
-        return full.string();
-    }
-
-  private:
-    std::string path_;
 };
 
 }  // namespace corvane::test

@@ -22,18 +22,14 @@
 #include "platform/TcpStream.h"
 #include "tests/modules/ModuleDoubles.h"
 #include "tests/sdk/BusFixture.h"
+#include "tests/support/WaitUntil.h"
 
 namespace corvane {
 namespace {
 
-using namespace std::chrono_literals;
+using test::waitUntil;
 
-template <typename Predicate>
-bool eventually(Predicate done, std::chrono::milliseconds limit = 3s) {
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(5ms);
-    return done();
-}
+using namespace std::chrono_literals;
 
 // The simulated vehicle's devices as the device table learns them: a PRODUCT_ID
 // ("make*model*serial*id*") and a diagnostic status naming the DSA.
@@ -82,7 +78,7 @@ class ExampleModulesTest : public test::BusFixture {
         return out;
     }
 
-    test::TempFolder folder;
+    test::ScratchFolder folder;
     std::unique_ptr<ModuleCatalogue> catalogue;
     std::vector<pid_t> started;
 };
@@ -127,7 +123,7 @@ TEST_F(ExampleModulesTest, TheProgramModuleRegistersWithTheDeviceAddressUntilKil
     launcher.runModule(watch, inverter);
 
     std::vector<ProcessInfo> mine;
-    ASSERT_TRUE(eventually([&] {
+    ASSERT_TRUE(waitUntil([&] {
         mine.clear();
         for (auto& p : ProcessTable::snapshot()) {
             if (p.image == image) mine.push_back(p);
@@ -136,7 +132,7 @@ TEST_F(ExampleModulesTest, TheProgramModuleRegistersWithTheDeviceAddressUntilKil
     }));
     started.push_back(mine[0].pid);
     EXPECT_EQ(mine[0].args, (std::vector<std::string>{folder.path() + "/" + image, "66", "66"}));
-    ASSERT_TRUE(eventually([&] {
+    ASSERT_TRUE(waitUntil([&] {
         auto report = bus->report();
         return report.find("Slot: rvc-watch." + std::to_string(mine[0].pid)) != std::string::npos &&
                report.find("Address: 42") != std::string::npos;
@@ -144,7 +140,7 @@ TEST_F(ExampleModulesTest, TheProgramModuleRegistersWithTheDeviceAddressUntilKil
     EXPECT_EQ(killer.names(), std::vector<std::string>{image});
 
     killer.killAll();
-    EXPECT_TRUE(eventually([&] { return !ProcessTable::isAlive(mine[0].pid); }));
+    EXPECT_TRUE(waitUntil([&] { return !ProcessTable::isAlive(mine[0].pid); }));
 }
 
 // Reads until `expected` has arrived or two seconds have passed.

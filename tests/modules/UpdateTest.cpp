@@ -14,6 +14,7 @@
 #include "tests/modules/ModuleDoubles.h"
 #include "tests/sdk/BusFixture.h"
 #include "tests/support/FakeClock.h"
+#include "tests/support/WaitUntil.h"
 
 namespace corvane {
 namespace {
@@ -119,8 +120,7 @@ TEST_F(AppKillerTest, KillsOnlyWhileAModuleClientIsRegistered) {
 
     sdk::ModuleClient client;
     ASSERT_TRUE(client.registerAs("KillerTest"));
-    for (int i = 0; i < 200 && bus->clientCount() == 0; ++i) std::this_thread::sleep_for(5ms);
-    ASSERT_EQ(bus->clientCount(), 1u);
+    ASSERT_TRUE(test::waitUntil([&] { return bus->clientCount() == 1; }));
     killer.killAll();
     EXPECT_EQ(shell.kills, (std::vector<std::string>{"tool.exe", "tool.exe", "/opt/mods/watch"}));
     EXPECT_EQ(killer.names().size(), 3u);  // the list is kept

@@ -145,6 +145,18 @@ TEST_F(InterpreterTest, SendBuildsTheMessageFromTargetPriorityAndSource) {
     EXPECT_TRUE(window_.log.empty());
 }
 
+TEST_F(InterpreterTest, SetCurTimeSendsTheClocksLocalTimeAndDatetimeShowsIt) {
+    clock_.setUtcOffsetSeconds(-5 * 3600);  // 1'700'000'000 is 22:13:20 UTC on a Tuesday
+    engine_.ExecuteLine("SETCURTIME");
+    ASSERT_EQ(sender_.frames.size(), 1u);
+    EXPECT_EQ(sender_.frames[0].dgn, 0x1FFFEu);
+    EXPECT_EQ(sender_.frames[0].priority, 5);
+    // Year in the century, month, day, weekday from Sunday = 1, hour, minute, second.
+    EXPECT_EQ(sender_.frames[0].data, (std::vector<uint8_t>{23, 11, 14, 3, 17, 13, 20, 0xFF}));
+    engine_.ExecuteLine("\"[DATETIME]");
+    EXPECT_EQ(window_.log, std::vector<std::string>{"Tuesday, November 14, 2023     17:13:20"});
+}
+
 TEST_F(InterpreterTest, RefusedSendsLogAndSendNothing) {
     std::string tooLong = "SEND 1FFFE";
     for (int i = 0; i < 1786; ++i) tooLong += " 01";

@@ -113,12 +113,20 @@ TEST(SubstituteTags, ReplacesTagsOnceAndEnds) {
         EXPECT_EQ(SubstituteTags(text, facts), expected) << text;
 }
 
-TEST(SubstituteTags, DateTimeUsesTheGivenTime) {
+TEST(SubstituteTags, DateTimeShowsTheGivenLocalTime) {
     ScriptFacts facts;
-    facts.epochSeconds = 1'700'000'000;
-    const std::string text = SubstituteTags("[DATETIME]", facts);
-    EXPECT_NE(text.find("2023"), std::string::npos) << text;
-    EXPECT_NE(text.find("     "), std::string::npos) << text;
+    EXPECT_EQ(SubstituteTags("at [DATETIME].", facts), "at .");
+    std::tm local{};
+    local.tm_year = 2023 - 1900;
+    local.tm_mon = 10;
+    local.tm_mday = 4;
+    local.tm_wday = 6;
+    local.tm_hour = 9;
+    local.tm_min = 3;
+    local.tm_sec = 20;
+    facts.localTime = local;
+    EXPECT_EQ(SubstituteTags("at [DATETIME].", facts),
+              "at Saturday, November 04, 2023     09:03:20.");
 }
 
 TEST(EvaluateFormula, ReversePolishOverDatumsAndNumbers) {

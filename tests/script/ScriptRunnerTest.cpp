@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/PseudoTerminal.h"
@@ -60,6 +61,16 @@ TEST(ScriptRunner, ExampleScriptRunsAgainstTheSimulatedVehicle) {
     EXPECT_EQ(run.exitStatus, 0);
 }
 
+TEST(ScriptRunner, ThermostatExampleModuleShowsItsSetPointsInDegrees) {
+    // The vehicle's thermostat holds 22 C; the raw word would read 9440.
+    const RunResult run = RunTool(std::string(CORVANE_EXAMPLE_MODULES) +
+                                  "/thermostat-check.scp --demo --max-seconds 30");
+    EXPECT_EQ(run.lines,
+              (std::vector<std::string>{"Coldline thermostat check",
+                                        "Heating set point  22.0 C, cooling set point  22.0 C"}));
+    EXPECT_EQ(run.exitStatus, 0);
+}
+
 TEST(ScriptRunner, ExampleScriptRunsAgainstTheRecordedVehicle) {
     // The recording has the water heater's answers and status in it; the script's own
     // requests go nowhere. The answers to the recorded scan come 2.2 s into the log, after
@@ -96,21 +107,24 @@ struct SpawnResult {
 };
 
 // Runs corvane-script as a child with `arguments` and standard input `input`, collecting both
-// outputs. When `prompt` appears on standard error, `answer` is written to `terminal`. A child
-// still running after 20 s is killed.
+// outputs. When `prompt` appears on standard error, `answer` is written to `terminal`. With
+// `errTerminal`, standard error is that terminal, as a user's is. A child still running after
+// 20 s is killed.
 SpawnResult Spawn(const std::vector<std::string>& arguments, int input,
                   PseudoTerminal* terminal = nullptr, const std::string& prompt = {},
-                  const std::string& answer = {}) {
+                  const std::string& answer = {}, PseudoTerminal* errTerminal = nullptr) {
     SpawnResult result;
     int out[2];
     int err[2];
     if (pipe(out) != 0 || pipe(err) != 0) return result;
+    const int errFd =
+        errTerminal != nullptr ? open(errTerminal->slavePath().c_str(), O_RDWR | O_NOCTTY) : err[1];
     const auto started = std::chrono::steady_clock::now();
     const pid_t child = fork();
     if (child == 0) {
         dup2(input, STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);
-        dup2(err[1], STDERR_FILENO);
+        dup2(errFd, STDERR_FILENO);
         for (int fd : {out[0], out[1], err[0], err[1]}) close(fd);
         std::vector<char*> argv{const_cast<char*>(CORVANE_SCRIPT_TOOL)};
         for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
@@ -120,6 +134,12 @@ SpawnResult Spawn(const std::vector<std::string>& arguments, int input,
     }
     close(out[1]);
     close(err[1]);
+    if (errTerminal != nullptr) close(errFd);
+    const auto readTerminal = [&] {
+        uint8_t buffer[512];
+        for (std::ptrdiff_t n; errTerminal != nullptr && (n = errTerminal->read(buffer)) > 0;)
+            result.err.append(reinterpret_cast<const char*>(buffer), size_t(n));
+    };
     bool answered = prompt.empty();
     std::vector<pollfd> open{{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
     while (!open.empty() && std::chrono::steady_clock::now() - started < std::chrono::seconds(20)) {
@@ -135,6 +155,7 @@ SpawnResult Spawn(const std::vector<std::string>& arguments, int input,
             }
             (open[i].fd == out[0] ? result.out : result.err).append(buffer, size_t(n));
         }
+        readTerminal();
         if (!answered && result.err.find(prompt) != std::string::npos) {
             answered = terminal->write(answer, 1000) == static_cast<std::ptrdiff_t>(answer.size());
         }
@@ -143,6 +164,7 @@ SpawnResult Spawn(const std::vector<std::string>& arguments, int input,
     if (!open.empty()) kill(child, SIGKILL);
     int status = 0;
     waitpid(child, &status, 0);
+    readTerminal();
     result.took = std::chrono::steady_clock::now() - started;
     if (open.empty() && WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
     return result;
@@ -222,6 +244,42 @@ TEST(ScriptRunner, SaveWritesTheLogOrSaysWhyNot) {
     EXPECT_FALSE(std::filesystem::exists(unwritable));
 }
 
+// A replay that takes seconds, with standard error on a terminal and the script's lines in a
+// pipe: the progress bar is drawn, and every message starts a line of its own, the bar wiped
+// before it.
+TEST(ScriptRunner, TheProgressBarGivesWayToMessages) {
+    ScriptFolder folder;
+    std::string log;
+    for (int i = 0; i < 50; ++i) {
+        char line[64];
+        std::snprintf(line, sizeof line, "(%d.%06d) can0 19FFD442#01\n", 1'700'000'000 + i / 20,
+                      i % 20 * 50'000);
+        log += line;
+    }
+    const std::string logPath = folder.Write("slow.log", log);
+    const std::string script = folder.Write("wait.scr", "\"start\nWAIT 5\n\"done\n");
+    PseudoTerminal terminal;
+    ASSERT_TRUE(terminal.open());
+    const int input = open("/dev/null", O_RDONLY);
+    const SpawnResult run = Spawn({script, "--replay", logPath, "--max-seconds", "30"}, input,
+                                  nullptr, {}, {}, &terminal);
+    close(input);
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.out, "start\ndone\n");
+    EXPECT_NE(run.err.find("% "), std::string::npos) << run.err;
+    // Each status line and the replay's own message: at the start of a line, or just after
+    // the bar was wiped.
+    EXPECT_NE(run.err.find("Replay finished: 50 frames played"), std::string::npos) << run.err;
+    for (const char* message : {"status: ", "Replay: "}) {
+        for (size_t at = run.err.find(message); at != std::string::npos;
+             at = run.err.find(message, at + 1)) {
+            EXPECT_TRUE(at == 0 || run.err[at - 1] == '\n' ||
+                        (at >= 4 && run.err.compare(at - 4, 4, "\r\033[K") == 0))
+                << message << " at " << at << " in " << run.err;
+        }
+    }
+}
+
 TEST(ScriptRunner, HelpVersionAndWrongCommandLines) {
     const int input = open("/dev/null", O_RDONLY);
     const SpawnResult help = Spawn({"--help"}, input);
@@ -231,14 +289,33 @@ TEST(ScriptRunner, HelpVersionAndWrongCommandLines) {
     const SpawnResult version = Spawn({"--version"}, input);
     EXPECT_EQ(version.exitStatus, 0);
     EXPECT_NE(version.out.find(kScriptProgramVersion), std::string::npos) << version.out;
-    for (const std::vector<std::string>& wrong :
-         {std::vector<std::string>{"x.scr", "--bogus"}, {"x.scr", "--max-seconds"}, {}}) {
+    // Refused with the usage, not read as far as they go: an unreadable limit was no limit.
+    for (const std::vector<std::string>& wrong : {std::vector<std::string>{"x.scr", "--bogus"},
+                                                  {"x.scr", "--max-seconds"},
+                                                  {},
+                                                  {"x.scr", "--max-seconds", "abc"},
+                                                  {"x.scr", "--max-seconds", "-5"},
+                                                  {"x.scr", "--max-seconds", "3O"},
+                                                  {"x.scr", "--max-seconds", ""},
+                                                  {"x.scr", "--target", "ZZ"},
+                                                  {"x.scr", "--target", "1FF"},
+                                                  {"x.scr", "--target", "4G"},
+                                                  {"x.scr", "--target", "-1"}}) {
         const SpawnResult run = Spawn(wrong, input);
         EXPECT_EQ(run.exitStatus, 2);
         EXPECT_TRUE(run.out.empty());
         EXPECT_NE(run.err.find("usage: corvane-script"), std::string::npos) << run.err;
     }
     close(input);
+    // A target that is taken is the one the script works on.
+    ScriptFolder folder;
+    const std::string script = folder.Write("target.scr", "\"T=[TARGET]\n\n");
+    for (const auto& [given, shown] :
+         {std::pair<std::string, std::string>{"4a", "T= 74"}, {"FF", "T=255"}, {"0", "T=  0"}}) {
+        const RunResult run = RunTool(script + " --target " + given + " --max-seconds 30");
+        EXPECT_EQ(run.lines, std::vector<std::string>{shown}) << given;
+        EXPECT_EQ(run.exitStatus, 0) << given;
+    }
 }
 
 #endif

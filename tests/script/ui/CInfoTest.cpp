@@ -13,7 +13,7 @@ struct LogCase {
 };
 
 TEST(CInfoTest, AppendsAsTheLogRulesSay) {
-    EnsureApplication();
+    ensureApplication();
     const std::vector<LogCase> cases = {
         {{}, {""}},
         {{{true, "one"}}, {"one", ""}},
@@ -40,7 +40,7 @@ TEST(CInfoTest, AppendsAsTheLogRulesSay) {
 }
 
 TEST(CInfoTest, ClearLeavesOneEmptyLine) {
-    EnsureApplication();
+    ensureApplication();
     CInfo log;
     log.AppendLine("gone");
     log.Clear();

@@ -22,28 +22,26 @@
 #include "platform/MemorySettingsStore.h"
 #include "script/ui/ScriptServices.h"
 #include "tests/support/FakeClock.h"
+#include "tests/support/QtTestApplication.h"
 
 namespace corvane::test {
-
-inline void EnsureApplication() {
-    static int argc = 1;
-    static char name[] = "scriptui_tests";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) new QApplication(argc, argv);
-}
 
 // Deletes the windows that closed themselves.
 inline void DeleteClosedWindows() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-struct SentFrame {
+// Named apart from core's recorder (tests/core/TransmitHarness.h): two types under one name
+// would break the one-definition rule in a program that had both.
+// One frame a script sent, with all of its data.
+struct ScriptSentFrame {
     uint32_t dgn;
     uint8_t sa;
     std::vector<uint8_t> data;
 };
 
-class RecordingSender final : public FrameSender {
+// Keeps every frame the script's network is handed.
+class ScriptFrameRecorder final : public FrameSender {
   public:
     void sendFrame(uint32_t dgn, uint8_t sa, uint8_t, uint16_t length,
                    const uint8_t* data) override {
@@ -51,14 +49,14 @@ class RecordingSender final : public FrameSender {
         frames_.push_back({dgn, sa, std::vector<uint8_t>(data, data + length)});
     }
     bool echoTransmits() const override { return false; }
-    std::vector<SentFrame> frames() {
+    std::vector<ScriptSentFrame> frames() {
         std::lock_guard lock(mutex_);
         return frames_;
     }
 
   private:
     std::mutex mutex_;
-    std::vector<SentFrame> frames_;
+    std::vector<ScriptSentFrame> frames_;
 };
 
 // The network a script window runs against in tests, a folder for its files, and recorders in
@@ -66,7 +64,7 @@ class RecordingSender final : public FrameSender {
 class ScriptUiHarness {
   public:
     ScriptUiHarness() : table(clock), manager(settings, table), transmit(manager) {
-        EnsureApplication();
+        ensureApplication();
         static std::atomic<int> serial{0};
         folder =
             std::filesystem::temp_directory_path() /
@@ -114,7 +112,7 @@ class ScriptUiHarness {
     DeviceTable table;
     RVCManager manager;
     TransmitPath transmit;
-    RecordingSender sender;
+    ScriptFrameRecorder sender;
     std::filesystem::path folder;
     std::vector<std::pair<std::string, std::string>> messages;  // title, text
     std::optional<std::string> chosenLogFile;
