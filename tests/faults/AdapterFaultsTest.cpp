@@ -5,9 +5,9 @@
 #include "adapters/CloudConduit.h"
 #include "adapters/TarvikConduit.h"
 #include "adapters/VexorSeriesConduit.h"
-#include "app/DemoTechnician.h"
 #include "app/MenuRules.h"
 #include "core/CanIdentifier.h"
+#include "demo/DemoTechnician.h"
 #include "sdk/ModuleClient.h"
 #include "sim/FtFirmwareEmulator.h"
 #include "sim/relay/CertificateAuthority.h"
@@ -33,7 +33,7 @@ std::vector<sdk::ModuleEvent> drain(sdk::ModuleClient& module) {
 
 TEST(SerialAdapterFault, VanishesHalfWayThroughALineAndComesBack) {
     FreshFolders folders;
-    ToolRig rig({.ownVexor = true, .busLoad = 500});
+    FaultRig rig({.ownVexor = true, .busLoad = 500});
     sdk::ModuleClient watcher;
     ASSERT_TRUE(watcher.registerAs("CutWatcher"));
     ASSERT_TRUE(watcher.addRawFilter(kCutSource));
@@ -44,7 +44,7 @@ TEST(SerialAdapterFault, VanishesHalfWayThroughALineAndComesBack) {
     // Half of a frame line goes out, then the adapter is pulled.
     const uint8_t data[8] = {1, 2, 3, 4, 5, 6, 7, 8};
     rig.vexor()->unplugMidLine(makeFrame(CanIdentifier{6, 0x1FFFD, kCutSource, 0}, 1234, 8, data));
-    EXPECT_TRUE(rig.pumpUntil([&] { return serial.getState() == Conduit::kDisconnected; }, 2000ms))
+    EXPECT_TRUE(pumpUntil([&] { return serial.getState() == Conduit::kDisconnected; }, 2000ms))
         << "the adapter did not notice the line going";
     EXPECT_FALSE(serial.connected());
     EXPECT_FALSE(rig.framesFlowing(300ms));
@@ -73,7 +73,7 @@ TEST(SerialAdapterFault, VanishesHalfWayThroughALineAndComesBack) {
 
 TEST(FtSeriesAdapterFault, FirmwareStopsAnsweringMidConnection) {
     FreshFolders folders;
-    ToolRig rig({.demo = DemoAdapter::Ft});
+    FaultRig rig({.demo = DemoAdapter::Ft});
     auto& firmware = dynamic_cast<sim::FtFirmwareEmulator&>(rig.core().ftDriver());
     Conduit& ft = rig.core().ftSeriesConduit();
     ASSERT_TRUE(rig.framesFlowing(kSettle));
@@ -87,7 +87,7 @@ TEST(FtSeriesAdapterFault, FirmwareStopsAnsweringMidConnection) {
     took.start();
     rig.window().command(command::kUsb);
     EXPECT_LT(took.elapsed(), 5000);
-    rig.pump(100ms);
+    pumpFor(100ms);
     EXPECT_EQ(rig.messages.count(TarvikConduit::kNotRespondingText), 1u) << rig.messages.all();
     EXPECT_EQ(ft.getState(), Conduit::kFailed);
 
@@ -135,8 +135,8 @@ TEST(CloudRelayFault, StreamClosedLoginsRefusedAndConnectionsRefused) {
     MemorySettingsStore settings;
     settings.writeInteger("Corvane", "TarvikAutoStart", 0);  // no serial adapter is looked for
     DemoTechnician technician;
-    ToolRig rig({.settings = &settings});
-    rig.core().loginDialog().route(&technician);
+    FaultRig rig({.settings = &settings});
+    rig.core().loginPrompt().route(&technician);
     auto& cloud = dynamic_cast<CloudConduit&>(rig.core().cloudConduit());
     const std::string caFile = folders.scratch("relay-ca.pem");
     auto relay = std::make_unique<Relay>(caFile);
@@ -145,14 +145,14 @@ TEST(CloudRelayFault, StreamClosedLoginsRefusedAndConnectionsRefused) {
 
     auto connectCloud = [&] {
         rig.window().command(command::kCloud);
-        return rig.pumpUntil([&] { return cloud.getState() == Conduit::kConnected; }, 3000ms) &&
+        return pumpUntil([&] { return cloud.getState() == Conduit::kConnected; }, 3000ms) &&
                rig.framesFlowing(kSettle);
     };
     ASSERT_TRUE(connectCloud()) << rig.messages.all();
 
     // The relay closes the stream: the adapter notices at its next service and lets go.
     (*relay)->closeLinks();
-    EXPECT_TRUE(rig.pumpUntil([&] { return cloud.getState() == Conduit::kDisconnected; }, 2000ms));
+    EXPECT_TRUE(pumpUntil([&] { return cloud.getState() == Conduit::kDisconnected; }, 2000ms));
     EXPECT_FALSE(rig.framesFlowing(300ms));
     EXPECT_EQ(rig.messages.shown().size(), 0u) << rig.messages.all();
     EXPECT_TRUE(connectCloud()) << "the user's reconnection; " << rig.messages.all();
@@ -161,7 +161,7 @@ TEST(CloudRelayFault, StreamClosedLoginsRefusedAndConnectionsRefused) {
     // the link stays down.
     (*relay)->setLoginMode(sim::RelayServer::LoginMode::kHttpError);
     (*relay)->closeLinks();
-    EXPECT_TRUE(rig.pumpUntil([&] { return cloud.getState() == Conduit::kDisconnected; }, 2000ms));
+    EXPECT_TRUE(pumpUntil([&] { return cloud.getState() == Conduit::kDisconnected; }, 2000ms));
     rig.window().command(command::kCloud);
     EXPECT_EQ(rig.messages.count("KestrixLink did not return a valid response."), 1u)
         << rig.messages.all();
@@ -171,7 +171,7 @@ TEST(CloudRelayFault, StreamClosedLoginsRefusedAndConnectionsRefused) {
 
     // The relay goes away altogether: connections are refused, and the user is told.
     relay.reset();
-    EXPECT_TRUE(rig.pumpUntil([&] { return cloud.getState() == Conduit::kDisconnected; }, 2000ms));
+    EXPECT_TRUE(pumpUntil([&] { return cloud.getState() == Conduit::kDisconnected; }, 2000ms));
     rig.window().command(command::kCloud);
     EXPECT_EQ(rig.messages.count("connecting to KestrixLink account"), 1u) << rig.messages.all();
     EXPECT_NE(cloud.getState(), Conduit::kConnected);

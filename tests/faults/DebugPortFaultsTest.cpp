@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <atomic>
+#include <future>
+#include <thread>
 
 #include "debugport/DebugPrint.h"
 #include "tests/app/StallProbe.h"
@@ -14,11 +17,11 @@ constexpr size_t kVehicleRows = 5;
 TEST(DebugPortFault, AClientThatNeverReadsWhileTracesPourOut) {
     constexpr int kTraces = 20000;  // 20 MB of text, far more than a connection holds
     FreshFolders folders;
-    ToolRig rig({.ownVexor = true});
+    FaultRig rig({.ownVexor = true});
     ASSERT_TRUE(rig.framesFlowing(kSettle));
     DebugClient silent(rig.debugPort());
     ASSERT_TRUE(silent.connected());
-    ASSERT_TRUE(rig.pumpUntil([&] { return rig.core().debugPort().clientConnected(); }, 1000ms));
+    ASSERT_TRUE(pumpUntil([&] { return rig.core().debugPort().clientConnected(); }, 1000ms));
 
     // A background thread traces as fast as it can, for at most five seconds.
     std::atomic<bool> done{false};
@@ -42,7 +45,7 @@ TEST(DebugPortFault, AClientThatNeverReadsWhileTracesPourOut) {
 
     // Meanwhile the window keeps its rhythm.
     StallProbe probe;
-    rig.pumpUntil([&] { return done.load(); }, 10000ms);
+    pumpUntil([&] { return done.load(); }, 10000ms);
     probe.stop();
     tracer.join();
 
@@ -59,18 +62,18 @@ TEST(DebugPortFault, AClientThatNeverReadsWhileTracesPourOut) {
 
 TEST(DebugPortFault, OneClientAtATimeTheNextWaitsItsTurn) {
     FreshFolders folders;
-    ToolRig rig({.ownVexor = true});
+    FaultRig rig({.ownVexor = true});
     ASSERT_TRUE(rig.framesFlowing(kSettle));
 
     // A client that is connected and quiet (no traces to fill its connection) holds the port;
     // the next one waits in the backlog and is served as soon as the first leaves.
     auto first = std::make_unique<DebugClient>(rig.debugPort());
-    ASSERT_TRUE(rig.pumpUntil([&] { return rig.core().debugPort().clientConnected(); }, 1000ms));
+    ASSERT_TRUE(pumpUntil([&] { return rig.core().debugPort().clientConnected(); }, 1000ms));
     auto second = std::async(std::launch::async, askDevs, rig.debugPort(), 3000ms);
-    rig.pump(300ms);
+    pumpFor(300ms);
     EXPECT_EQ(second.wait_for(0s), std::future_status::timeout) << "two clients at once";
     first.reset();
-    rig.pumpUntil([&] { return second.wait_for(0s) == std::future_status::ready; }, 4000ms);
+    pumpUntil([&] { return second.wait_for(0s) == std::future_status::ready; }, 4000ms);
     EXPECT_TRUE(second.get().has_value()) << "the waiting client was not served";
 
     rig.expectStillAnswering(kVehicleRows);

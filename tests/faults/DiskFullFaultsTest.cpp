@@ -1,11 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <set>
 
-#include "adapters/TrafficRecorder.h"
 #include "app/MainWindowRun.h"
 #include "app/MenuRules.h"
+#include "logs/TrafficRecorder.h"
 #include "script/ui/OpenScriptWindow.h"
 #include "script/ui/ScriptDlg.h"
 #include "tests/faults/FaultRig.h"
@@ -33,10 +34,10 @@ size_t countOf(const std::string& text, const std::string& what) {
 
 TEST(DiskFullFault, ExportingTheDeviceList) {
     FreshFolders folders;
-    ToolRig rig({.ownVexor = true});
+    FaultRig rig({.ownVexor = true});
     // Every device the table holds goes into the file, listed in the window or not.
-    ASSERT_TRUE(rig.pumpUntil(
-        [&] { return rig.core().deviceTable().devices().size() >= kVehicleRows; }, kSettle));
+    ASSERT_TRUE(pumpUntil([&] { return rig.core().deviceTable().devices().size() >= kVehicleRows; },
+                          kSettle));
     const std::string file = folders.scratch("vehicle.cvdl");
     const std::string earlier = "Created: an earlier export\r\nDSA   1 *Kept*Safe*\r\n";
     writeFile(file, earlier);
@@ -65,7 +66,7 @@ TEST(DiskFullFault, ExportingTheDeviceList) {
 
 TEST(DiskFullFault, SavingAScriptLog) {
     FreshFolders folders;
-    ToolRig rig({.ownVexor = true});
+    FaultRig rig({.ownVexor = true});
     ASSERT_TRUE(rig.framesFlowing(kSettle));
     const std::string log = folders.scratch("run.log");
     const std::string earlier = "an earlier log\r\n";
@@ -107,11 +108,15 @@ TEST(DiskFullFault, SavingAScriptLog) {
 TEST(DiskFullFault, RecordingTraffic) {
     constexpr rlim_t kRecordingRoom = 4096;
     FreshFolders folders;
-    ToolRig rig({.ownVexor = true, .busLoad = 1000});
+    FaultRig rig({.ownVexor = true, .busLoad = 1000});
     ASSERT_TRUE(rig.framesFlowing(kSettle));
     const std::string file = folders.scratch("bus.log");
     CCorvaneDlg::Hooks hooks;
-    hooks.chooseRecordingFile = [&] { return std::optional<std::string>(file); };
+    hooks.chooseRecording = [&] {
+        MainCommands::RecordingChoice choice;
+        choice.path = file;
+        return std::optional(choice);
+    };
     rig.window().setHooks(hooks);
     TrafficRecorder& recorder = rig.core().recorder();
 
@@ -121,9 +126,9 @@ TEST(DiskFullFault, RecordingTraffic) {
         rig.window().command(command::kRecordTraffic);
         ASSERT_TRUE(recorder.recording());
         // The disk fills while the frames keep coming, and the recording is stopped.
-        EXPECT_TRUE(rig.pumpUntil([&] { return recorder.frameCount() > 500; }, kSettle));
+        EXPECT_TRUE(pumpUntil([&] { return recorder.frameCount() > 500; }, kSettle));
         // The title says so while the recording still runs.
-        EXPECT_TRUE(rig.pumpUntil(
+        EXPECT_TRUE(pumpUntil(
             [&] { return rig.window().windowTitle().endsWith(" frames (not all written)"); },
             3000ms))
             << rig.window().windowTitle().toStdString();
@@ -136,7 +141,7 @@ TEST(DiskFullFault, RecordingTraffic) {
 
     // With room again a new recording is written whole.
     rig.window().command(command::kRecordTraffic);
-    EXPECT_TRUE(rig.pumpUntil([&] { return recorder.frameCount() > 100; }, 3000ms));
+    EXPECT_TRUE(pumpUntil([&] { return recorder.frameCount() > 100; }, 3000ms));
     rig.window().command(command::kRecordTraffic);
     const std::string count = std::to_string(recorder.frameCount());
     EXPECT_EQ(rig.messages.count("Recording stopped: " + count + " frames written."), 1u)

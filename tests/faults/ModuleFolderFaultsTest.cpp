@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <set>
 
+#include "app/DeviceListBox.h"
 #include "app/ModuleListBox.h"
 #include "tests/faults/FaultRig.h"
 
@@ -42,7 +43,7 @@ TEST(ModuleFolderFault, FiveThousandDefinitionsAndFolderLinksThatLoop) {
     settings.writeString("Corvane", "ModuleFolder", base);
     QElapsedTimer took;
     took.start();
-    ToolRig rig({.ownVexor = true, .settings = &settings});
+    FaultRig rig({.ownVexor = true, .settings = &settings});
     const int64_t startMs = took.elapsed();
     std::printf("start-up with the module folder: %lld ms\n", static_cast<long long>(startMs));
     EXPECT_LT(startMs, 10000);
@@ -55,10 +56,10 @@ TEST(ModuleFolderFault, FiveThousandDefinitionsAndFolderLinksThatLoop) {
     EXPECT_EQ(modules.size(), size_t(kDefinitions + kInSubfolder)) << "modules listed twice";
 
     // The window lists the devices and, for the selected one, the modules that fit it.
-    ASSERT_TRUE(rig.pumpUntil([&] { return rig.rows() >= 1; }, 3000ms));
+    ASSERT_TRUE(pumpUntil([&] { return rig.rows() >= 1; }, 3000ms));
     took.restart();
     rig.window().deviceList().selectRow(0);
-    rig.pump(50ms);
+    pumpFor(50ms);
     EXPECT_EQ(rig.window().moduleList().count(), kFitEverything);
     EXPECT_LT(took.elapsed(), 2000);
 

@@ -24,8 +24,8 @@ std::set<std::string> entriesOf(const std::string& folder) {
 // switches "Show Phantom Devices" once from the menu. Returns the setting as the tool holds it
 // afterwards.
 bool runAndTogglePhantoms(SettingsOpener::Result& opened, bool& phantomsBefore) {
-    ToolRig rig({.ownVexor = true, .settings = opened.store.get()});
-    EXPECT_TRUE(rig.pumpUntil([&] { return rig.rows() >= int(kVehicleRows); }, 5000ms))
+    FaultRig rig({.ownVexor = true, .settings = opened.store.get()});
+    EXPECT_TRUE(pumpUntil([&] { return rig.rows() >= int(kVehicleRows); }, 5000ms))
         << "the tool did not connect on the default settings";
     phantomsBefore = rig.core().manager().showPhantoms();
     rig.window().command(command::kShowPhantoms);
