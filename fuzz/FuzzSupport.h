@@ -26,6 +26,8 @@ class StepClock final : public Clock {
   public:
     int64_t epochSeconds() const override { return 1'700'000'000 + ms / 1000; }
     int64_t steadyMilliseconds() const override { return ms; }
+    // Dates only fill texts for the user; any fixed one will do.
+    std::optional<std::tm> localTime(int64_t) const override { return std::tm{}; }
     int64_t ms = 0;
 };
 

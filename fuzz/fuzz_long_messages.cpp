@@ -79,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckingClients clients;
     manager.setTransportStage(&net.stage);
     manager.setClientDelivery(&clients);
-    manager.muteMode().store(flags & 3);
+    manager.setMuteMode(*muteModeFromWire(flags & 3));
     if (flags & 8) manager.divertIntake();
 
     size_t frames = 0;

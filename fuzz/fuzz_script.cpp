@@ -24,6 +24,8 @@ class StepClock final : public corvane::Clock {
   public:
     int64_t epochSeconds() const override { return 1'700'000'000 + ms / 1000; }
     int64_t steadyMilliseconds() const override { return ms; }
+    // Dates only fill [DATETIME] and SETCURTIME; any fixed one will do.
+    std::optional<std::tm> localTime(int64_t) const override { return std::tm{}; }
     int64_t ms = 0;
 };
 
