@@ -16,7 +16,8 @@ namespace corvane::sim {
 
 namespace {
 
-constexpr size_t kPendingLimit = 256 * 1024;  // receive FIFO, in line bytes: ~1.7 s at full load
+constexpr size_t kPendingLimit =
+    size_t{256} * 1024;  // receive FIFO, in line bytes: ~1.7 s at full load
 constexpr size_t kToolLineLog = 10000;
 constexpr int kPollMs = 1;
 constexpr int kWriteWaitMs = 5;

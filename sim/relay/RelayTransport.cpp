@@ -136,15 +136,23 @@ struct RelayTransport::Impl {
 RelayTransport::RelayTransport(Handlers handlers)
     : impl_(std::make_unique<Impl>(std::move(handlers))) {}
 
-RelayTransport::~RelayTransport() { stop(); }
+RelayTransport::~RelayTransport() {
+    // Stopping may throw (threads, asio); a destructor must not, and at this point there is
+    // nobody left to tell.
+    try {
+        stop();
+    } catch (...) {
+    }
+}
 
 bool RelayTransport::start(const Tls& login, uint16_t loginPort, const Tls& stream,
                            uint16_t streamPort, std::string& error) {
     Impl* impl = impl_.get();
     Server& web = impl->login.server;
-    web.set_tls_init_handler([login](Handle) { return serverContext(login); });
-    web.set_validate_handler([](Handle) { return false; });  // no websockets on the login port
-    web.set_http_handler([impl](Handle hdl) {
+    web.set_tls_init_handler([login](const Handle&) { return serverContext(login); });
+    web.set_validate_handler(
+        [](const Handle&) { return false; });  // no websockets on the login port
+    web.set_http_handler([impl](const Handle& hdl) {
         websocketpp::lib::error_code ec;
         Server::connection_ptr con = impl->login.server.get_con_from_hdl(hdl, ec);
         if (!con) return;
@@ -156,13 +164,13 @@ bool RelayTransport::start(const Tls& login, uint16_t loginPort, const Tls& stre
     });
 
     Server& ws = impl->stream.server;
-    ws.set_tls_init_handler([stream](Handle) { return serverContext(stream); });
-    ws.set_validate_handler([impl](Handle) {
+    ws.set_tls_init_handler([stream](const Handle&) { return serverContext(stream); });
+    ws.set_validate_handler([impl](const Handle&) {
         std::unique_lock<std::mutex> lock(impl->holdMutex);
         impl->holdCv.wait(lock, [impl] { return !impl->held || impl->stopping; });
         return !impl->stopping;
     });
-    ws.set_open_handler([impl](Handle hdl) {
+    ws.set_open_handler([impl](const Handle& hdl) {
         int32_t id;
         {
             std::lock_guard<std::mutex> lock(impl->linkMutex);
@@ -172,9 +180,9 @@ bool RelayTransport::start(const Tls& login, uint16_t loginPort, const Tls& stre
         }
         if (impl->handlers.onOpen) impl->handlers.onOpen(id);
     });
-    ws.set_close_handler([impl](Handle hdl) { impl->forget(hdl); });
-    ws.set_fail_handler([impl](Handle hdl) { impl->forget(hdl); });
-    ws.set_message_handler([impl](Handle hdl, Server::message_ptr message) {
+    ws.set_close_handler([impl](const Handle& hdl) { impl->forget(hdl); });
+    ws.set_fail_handler([impl](const Handle& hdl) { impl->forget(hdl); });
+    ws.set_message_handler([impl](const Handle& hdl, Server::message_ptr message) {
         if (message->get_opcode() != websocketpp::frame::opcode::text) return;
         int32_t id = impl->linkOf(hdl);
         if (id >= 0 && impl->handlers.onText) impl->handlers.onText(id, message->get_payload());

@@ -5,6 +5,7 @@
 //
 //   corvane-relay [--login-port N] [--stream-port N] [--user NAME] [--password TEXT]
 //                 [--ca-out FILE] [--seed N]
+//   corvane-relay --help | --version
 //
 // Prints one line "login https://localhost:PORT stream wss://localhost:PORT ca FILE" once it
 // listens, then relays until interrupted (SIGINT or SIGTERM).
@@ -19,6 +20,7 @@
 #include <string>
 #include <thread>
 
+#include "cli/ProgramCommandLine.h"
 #include "sim/relay/CertificateAuthority.h"
 #include "sim/relay/RelayServer.h"
 
@@ -29,11 +31,14 @@ volatile std::sig_atomic_t stopRequested = 0;
 
 void onSignal(int) { stopRequested = 1; }
 
-int usage() {
-    std::fprintf(stderr,
-                 "usage: corvane-relay [--login-port N] [--stream-port N] [--user NAME] "
-                 "[--password TEXT] [--ca-out FILE] [--seed N]\n");
-    return 2;
+const corvane::ProgramCommandLine commandLine(
+    "corvane-relay",
+    "usage: corvane-relay [--login-port N] [--stream-port N] [--user NAME] [--password TEXT]\n"
+    "                     [--ca-out FILE] [--seed N]\n"
+    "       corvane-relay --help | --version\n");
+
+int notANumber(const char* option, const char* text) {
+    return commandLine.refuse(std::string("not a number for ") + option + ": " + text);
 }
 
 bool parseNumber(const char* text, long max, long& out) {
@@ -67,11 +72,12 @@ int main(int argc, char** argv) {
         const char* a = argv[i];
         long n = 0;
         bool hasValue = i + 1 < argc;
+        if (auto status = commandLine.answerStandard(a)) return *status;
         if (std::strcmp(a, "--login-port") == 0 && hasValue) {
-            if (!parseNumber(argv[++i], 65535, n)) return usage();
+            if (!parseNumber(argv[++i], 65535, n)) return notANumber(a, argv[i]);
             options.loginPort = static_cast<uint16_t>(n);
         } else if (std::strcmp(a, "--stream-port") == 0 && hasValue) {
-            if (!parseNumber(argv[++i], 65535, n)) return usage();
+            if (!parseNumber(argv[++i], 65535, n)) return notANumber(a, argv[i]);
             options.streamPort = static_cast<uint16_t>(n);
         } else if (std::strcmp(a, "--user") == 0 && hasValue) {
             options.userName = argv[++i];
@@ -80,10 +86,10 @@ int main(int argc, char** argv) {
         } else if (std::strcmp(a, "--ca-out") == 0 && hasValue) {
             caOut = argv[++i];
         } else if (std::strcmp(a, "--seed") == 0 && hasValue) {
-            if (!parseNumber(argv[++i], 0x7FFFFFFF, n)) return usage();
+            if (!parseNumber(argv[++i], 0x7FFFFFFF, n)) return notANumber(a, argv[i]);
             options.seed = static_cast<uint32_t>(n);
         } else {
-            return usage();
+            return commandLine.refuse(std::string("unknown option or missing value: ") + a);
         }
     }
 

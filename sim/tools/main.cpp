@@ -2,6 +2,7 @@
 // development without a vehicle.
 //
 //   corvane-sim --vexor [--load FRAMES_PER_SECOND] [--seed N]
+//   corvane-sim --help | --version
 //
 // With --vexor it opens a pseudo-terminal, prints the path the tool should open on one line,
 // and behaves as a Vexor-series adapter on it until interrupted (SIGINT or SIGTERM).
@@ -14,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "cli/ProgramCommandLine.h"
 #include "sim/SimulatedVehicle.h"
 #include "sim/VexorEmulator.h"
 
@@ -24,10 +26,10 @@ volatile std::sig_atomic_t stopRequested = 0;
 
 void onSignal(int) { stopRequested = 1; }
 
-int usage() {
-    std::fprintf(stderr, "usage: corvane-sim --vexor [--load FRAMES_PER_SECOND] [--seed N]\n");
-    return 2;
-}
+const corvane::ProgramCommandLine commandLine(
+    "corvane-sim",
+    "usage: corvane-sim --vexor [--load FRAMES_PER_SECOND] [--seed N]\n"
+    "       corvane-sim --help | --version\n");
 
 bool parseNumber(const char* text, long max, long& out) {
     char* end = nullptr;
@@ -45,17 +47,20 @@ int main(int argc, char** argv) {
     long seed = 1;
     for (int i = 1; i < argc; ++i) {
         const char* a = argv[i];
+        if (auto status = commandLine.answerStandard(a)) return *status;
         if (std::strcmp(a, "--vexor") == 0) {
             vexor = true;
         } else if (std::strcmp(a, "--load") == 0 && i + 1 < argc) {
-            if (!parseNumber(argv[++i], 20000, load)) return usage();
+            if (!parseNumber(argv[++i], 20000, load))
+                return commandLine.refuse(std::string("not a load: ") + argv[i]);
         } else if (std::strcmp(a, "--seed") == 0 && i + 1 < argc) {
-            if (!parseNumber(argv[++i], 0x7FFFFFFF, seed)) return usage();
+            if (!parseNumber(argv[++i], 0x7FFFFFFF, seed))
+                return commandLine.refuse(std::string("not a seed: ") + argv[i]);
         } else {
-            return usage();
+            return commandLine.refuse(std::string("unknown option or missing value: ") + a);
         }
     }
-    if (!vexor) return usage();
+    if (!vexor) return commandLine.refuse("no adapter to emulate (--vexor)");
 
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
