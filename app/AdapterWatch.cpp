@@ -48,7 +48,7 @@ bool AdapterWatch::tryAgain(Conduit& conduit) {
 void AdapterWatch::step() {
     Conduit& current = selection_.current();
     const Watched* w = find(current);
-    const int state = current.getState();
+    const ConduitState state = current.getState();
     if (!w || state == Conduit::kDisabled) {
         seenConnected_ = nullptr;
         lost_ = nullptr;

@@ -24,4 +24,13 @@ constexpr Rgb AddressColour(uint8_t sa) {
             static_cast<uint8_t>((h & 7) * 35)};
 }
 
+// The colour of text written on an address's colour: black on light colours, white on dark
+// ones (by the usual luma weights 299, 587, 114 per thousand).
+//   249 -> black   0 -> white   0x42 (77, 132, 70) -> white
+constexpr Rgb AddressTextColour(uint8_t sa) {
+    const Rgb c = AddressColour(sa);
+    const unsigned luma = (299u * c.red + 587u * c.green + 114u * c.blue) / 1000u;
+    return luma >= 128 ? Rgb{0, 0, 0} : Rgb{255, 255, 255};
+}
+
 }  // namespace corvane

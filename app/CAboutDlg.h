@@ -2,15 +2,17 @@
 
 #include <QDialog>
 
+#include "cli/ProgramVersion.h"
+
 namespace corvane {
 
 // The About box: the program's picture, its version and build, and OK.
 class CAboutDlg final : public QDialog {
     Q_OBJECT
   public:
-    static constexpr int kMajor = 2;
-    static constexpr int kMinor = 3;
-    static constexpr int kBuild = 1;
+    static constexpr int kMajor = ProgramVersion::kMajor;
+    static constexpr int kMinor = ProgramVersion::kMinor;
+    static constexpr int kBuild = ProgramVersion::kBuild;
 
     explicit CAboutDlg(QWidget* parent = nullptr);
     // "Corvane HP v2.3 b1"

@@ -21,13 +21,15 @@
 #include "app/ModuleListBox.h"
 #include "app/ModuleMenus.h"
 #include "app/NetworkStatusDlg.h"
+#include "app/RecordTrafficDlg.h"
 #include "app/ReplayLogDlg.h"
+#include "app/health/FaultTimes.h"
+#include "app/health/FaultsDlg.h"
+#include "app/traffic/TrafficDlg.h"
 #include "core/DeviceListFile.h"
 #include "core/Dgn.h"
-#include "modules/ModuleCatalogue.h"
+#include "health/HealthWatch.h"
 #include "modules/ModuleDialogs.h"
-#include "modules/ModuleLauncher.h"
-#include "modules/RunModuleRequest.h"
 #include "script/ui/OpenScriptWindow.h"
 #include "script/ui/QuickScriptDlg.h"
 
@@ -35,7 +37,8 @@ namespace corvane {
 
 namespace {
 
-constexpr QSize kDesignedUnits(490, 292);
+// The designed dialog with a status line below it.
+constexpr QSize kDesignedUnits(490, 304);
 constexpr const char* kSizeSection = "66";
 constexpr int kStatisticsStepMs = 900;
 constexpr uint8_t kNoTarget = 0xFF;
@@ -59,7 +62,10 @@ CCorvaneDlg::CCorvaneDlg(const MainWindowServices& services, UserNotifier& notif
       services_(services),
       notifier_(notifier),
       settings_(*services.settings, services.executableFolder),
-      commands_(services_, settings_, notifier) {
+      commands_(services_, settings_, notifier),
+      connectionStatus_(services_),
+      modules_(
+          services_, notifier, commands_, [this] { return deviceList_->selectedDevice(); }, *this) {
     setObjectName("mainWindow");
     buildControls();
     connectSignals();
@@ -73,12 +79,14 @@ CCorvaneDlg::CCorvaneDlg(const MainWindowServices& services, UserNotifier& notif
     connect(&timer_, &QTimer::timeout, this, &CCorvaneDlg::timerTick);
     if (runTimer) timer_.start(kTimerMs);
     details_->clear();
+    refreshConnection();
 }
 
 CCorvaneDlg::~CCorvaneDlg() {
     timer_.stop();
     // The status window has no parent, but it works with what this window was given.
     delete NetworkStatusDlg::instance();
+    delete TrafficDlg::instance();
     // Its run requests come back to this window.
     delete ExternalModuleDlg::instance();
     services_.duties->setDeviceListView(nullptr);
@@ -98,6 +106,8 @@ void CCorvaneDlg::buildControls() {
     runSelected_ = new QPushButton("Run Selected Module", this);
     runSelected_->setEnabled(false);
     runUnlisted_ = new QPushButton("Run Module Not Listed Here", this);
+    connection_ = new QLabel(this);
+    connection_->setObjectName("connectionStatus");
 
     using namespace anchor;
     setTopInset(menu_->sizeHint().height());
@@ -108,6 +118,7 @@ void CCorvaneDlg::buildControls() {
     addControl(new QLabel("Available Modules", this), {288, 108, 58, 8}, kMoveRight);
     addControl(moduleList_, {288, 120, 192, 156}, kMoveRight | kStretchHeight);
     addControl(runUnlisted_, {288, 276, 192, 12}, kMoveRight | kMoveDown);
+    addControl(connection_, {6, 292, 478, 10}, kMoveDown | kStretchWidth);
 }
 
 void CCorvaneDlg::connectSignals() {
@@ -119,7 +130,7 @@ void CCorvaneDlg::connectSignals() {
     connect(deviceList_, &DeviceListBox::deviceSelectionChanged, this,
             &CCorvaneDlg::showDeviceDetails);
     connect(deviceList_, &DeviceListBox::deviceDoubleClicked, this,
-            &CCorvaneDlg::runDefaultModules);
+            [this] { modules_.runDefaults(); });
     connect(moduleList_, &ModuleListBox::runRequested, this,
             [this] { command(command::kRunSelectedModule); });
     connect(deviceList_, &DeviceListBox::contextMenuWanted, this, [this](const QPoint& at) {
@@ -154,7 +165,22 @@ void CCorvaneDlg::timerTick() {
     const bool statisticsStep = counter != 0 && counter % kStatisticsStepMs == 0;
     if (statisticsStep && deviceList_->rebuildCount() == rebuildsBefore) refreshStatusRows();
     if (statisticsStep) refreshTitle();
+    // Faults in words follow the health figures, renewed at the same step.
+    if (statisticsStep && services_.health && services_.health->generation() != healthShown_) {
+        healthShown_ = services_.health->generation();
+        if (const std::optional<RVCDevice> device = deviceList_->selectedDevice())
+            showDetailsText(*device);
+    }
+    refreshConnection();
 }
+
+void CCorvaneDlg::refreshConnection() {
+    const QString line = QString::fromStdString(connectionStatus_.line());
+    if (line != connection_->text()) connection_->setText(line);
+    deviceList_->setEmptyText(connectionStatus_.emptyListText());
+}
+
+QString CCorvaneDlg::connectionText() const { return connection_->text(); }
 
 void CCorvaneDlg::refreshTitle() {
     const QString title = QString::fromStdString(commands_.windowTitle(baseTitle_.toStdString()));
@@ -162,8 +188,15 @@ void CCorvaneDlg::refreshTitle() {
 }
 
 void CCorvaneDlg::refreshStatusRows() {
-    for (const DeviceRows::Key& key : deviceList_->refreshStatus(services_.table->devices()))
+    bool selectedChanged = false;
+    const DeviceRows::Key selected = deviceList_->selectedKey();
+    for (const DeviceRows::Key& key : deviceList_->refreshStatus(services_.table->devices())) {
         services_.table->clearStatusChanged(key.sa, key.dsa);
+        selectedChanged |= key == selected;
+    }
+    // The Details box shows the lamps and the fault too.
+    const std::optional<RVCDevice> device = deviceList_->selectedDevice();
+    if (selectedChanged && device) showDetailsText(*device);
 }
 
 void CCorvaneDlg::rebuildDeviceList() {
@@ -187,23 +220,27 @@ void CCorvaneDlg::showDeviceDetails() {
         lastDevice_ = kNoDevice;
         return;
     }
-    const RVCNode node = services_.table->findNode(device->sa);
-    details_->setPlainText(fromCrLf(DeviceDetailsText(*device, node)));
+    showDetailsText(*device);
     if (DeviceRows::Key{device->dsa, device->sa} != lastDevice_) fillModuleList(device);
+}
+
+void CCorvaneDlg::showDetailsText(const RVCDevice& device) {
+    const RVCNode node = services_.table->findNode(device.sa);
+    const auto faults = services_.health ? services_.health->faultsOf(device.sa, device.dsa)
+                                         : std::vector<health::HealthReport::Fault>{};
+    const QString text =
+        fromCrLf(DeviceDetailsText(device, node, faults, faultTimeText(services_.clock)));
+    // Unchanged text is left alone, so a selection in the box survives the refresh.
+    if (text != details_->toPlainText()) details_->setPlainText(text);
 }
 
 void CCorvaneDlg::fillModuleList(std::optional<RVCDevice> device) {
     moduleList_->empty();
     if (!device) device = deviceList_->selectedDevice();
     if (!device) return;
-    moduleList_->fill(fittingModules(*device));
+    moduleList_->fill(modules_.fitting(*device));
     runSelected_->setEnabled(!moduleList_->shown().empty());
     lastDevice_ = {device->dsa, device->sa};
-}
-
-std::vector<ModuleRow> CCorvaneDlg::fittingModules(const RVCDevice& device) const {
-    return services_.modules ? services_.modules->applicableModules(device)
-                             : std::vector<ModuleRow>{};
 }
 
 QString CCorvaneDlg::detailsText() const { return details_->toPlainText(); }
@@ -214,6 +251,7 @@ void CCorvaneDlg::command(int id) {
         // A connection change may have emptied the device table: never leave rows standing
         // for devices that are gone.
         if (isConnectionCommand(id) && services_.table->changed()) rebuildNow();
+        if (isConnectionCommand(id)) refreshConnection();
         return;
     }
     const bool connection = isConnectionCommand(id);
@@ -231,11 +269,12 @@ void CCorvaneDlg::command(int id) {
             runSelectedModule();
             break;
         case command::kRunUnlistedModule:
-            runUnlistedModule(selected);
+            modules_.runUnlisted(selected);
             break;
         case command::kChangeModuleFolder:
         case command::kResetFolders:
-            changeModuleFolders(id);
+            // The selected device's list follows the rescanned catalogue.
+            if (modules_.changeFolders(id)) fillModuleList();
             break;
         case command::kQuickScript:
             quickScript();
@@ -246,6 +285,10 @@ void CCorvaneDlg::command(int id) {
         case command::kNetworkMonitor:
             openNetworkMonitor();
             break;
+        case command::kTraffic:
+            TrafficDlg::open({services_.manager, services_.table, services_.settings,
+                              services_.messageCatalogue});
+            break;
         case command::kExportDeviceList:
             exportDeviceList();
             break;
@@ -253,7 +296,7 @@ void CCorvaneDlg::command(int id) {
             compareDeviceLists();
             break;
         case command::kOpenExternalModuleFolder:
-            openExternalModuleFolder();
+            modules_.openExternalFolder();
             break;
         case command::kSocketCan:
             connectSocketCan();
@@ -264,44 +307,21 @@ void CCorvaneDlg::command(int id) {
         case command::kRecordTraffic:
             recordTraffic();
             break;
+        case command::kFaults:
+            if (services_.health)
+                FaultsDlg::open({services_.health, services_.clock});
+            else
+                commands_.reportNotAvailable(id);
+            break;
+        case command::kExportReport:
+            exportReport();
+            break;
         default:
             commands_.reportNotAvailable(id);
             break;
     }
     if (connection && services_.table->changed()) rebuildNow();
-}
-
-void CCorvaneDlg::openExternalModuleFolder() {
-    if (ExternalModuleDlg* open = ExternalModuleDlg::instance()) {
-        open->raise();
-        open->activateWindow();
-        return;
-    }
-    if (!services_.moduleDialogs || !services_.launcher) {
-        commands_.reportNotAvailable(command::kOpenExternalModuleFolder);
-        return;
-    }
-    const std::optional<std::string> folder =
-        services_.moduleDialogs->chooseFolder("External Module Folder", "");
-    if (!folder) return;
-    ExternalModuleDlg::open(*folder, [this](std::shared_ptr<Module> module) {
-        // Queued like every run request: the device is looked up when it is handled.
-        QMetaObject::invokeMethod(
-            this,
-            [this, module] {
-                services_.launcher->handleRunModuleRequest(
-                    RunModuleRequest{module, RunModuleRequest::kSelectedDevice},
-                    deviceList_->selectedDevice(), *services_.table);
-            },
-            Qt::QueuedConnection);
-    });
-}
-
-void CCorvaneDlg::runDefaultModules() {
-    const std::optional<RVCDevice> device = deviceList_->selectedDevice();
-    if (!device) return;
-    for (const ModuleRow& m : ModuleMenus::defaultModules(fittingModules(*device)))
-        runModule(m, *device);
+    if (connection) refreshConnection();
 }
 
 void CCorvaneDlg::runSelectedModule() {
@@ -315,85 +335,21 @@ void CCorvaneDlg::runSelectedModule() {
         notifier_.showMessage(kNoModuleSelectedText, kModuleSelectionTitle);
         return;
     }
-    runModule(*module, *device);
-}
-
-void CCorvaneDlg::runUnlistedModule(const std::optional<RVCDevice>& selected) {
-    if (!services_.launcher) {
-        commands_.reportNotAvailable(command::kRunUnlistedModule);
-        return;
-    }
-    services_.launcher->runUnlistedModule(selected);
-}
-
-void CCorvaneDlg::changeModuleFolders(int id) {
-    ModuleCatalogue* catalogue = services_.catalogue;
-    if (!catalogue || !services_.moduleDialogs) {
-        commands_.reportNotAvailable(id);
-        return;
-    }
-    ModuleDialogs& dialogs = *services_.moduleDialogs;
-    const bool rescanned = id == command::kChangeModuleFolder
-                               ? catalogue->changeModuleBaseFolder(dialogs)
-                               : catalogue->resetFoldersToDefaults(dialogs);
-    // The selected device's list follows the rescanned catalogue.
-    if (rescanned) fillModuleList();
-}
-
-void CCorvaneDlg::runModule(const ModuleRow& module, const RVCDevice& device) {
-    if (!services_.modules) {
-        notifier_.showMessage("Modules are not available in this version.", "Module Error");
-        return;
-    }
-    services_.modules->runModule(module, device);
+    modules_.run(*module, *device);
 }
 
 QMenu* CCorvaneDlg::buildDeviceMenu() {
     const std::optional<RVCDevice> device = deviceList_->selectedDevice();
     if (!device) return nullptr;
-    deviceMenuModules_.clear();
+    const std::vector<ModuleRow> offered = modules_.deviceMenu(*device);
+    if (offered.empty()) return nullptr;
     auto* menu = new QMenu(this);
-    for (const ModuleRow& m : ModuleMenus::rightClickModules(fittingModules(*device))) {
-        const size_t i = deviceMenuModules_.size();
-        deviceMenuModules_.emplace_back(m, *device);
-        QAction* a = menu->addAction(QString::fromStdString(m.description));
+    for (size_t i = 0; i < offered.size(); ++i) {
+        QAction* a = menu->addAction(QString::fromStdString(offered[i].description));
         a->setData(command::kFirstDeviceMenuModule + static_cast<int>(i));
-        connect(a, &QAction::triggered, this, [this, i] { onDeviceMenuCommand(i); });
-    }
-    if (deviceMenuModules_.empty()) {
-        delete menu;
-        return nullptr;
+        connect(a, &QAction::triggered, this, [this, i] { modules_.runFromMenu(i); });
     }
     return menu;
-}
-
-void CCorvaneDlg::onDeviceMenuCommand(size_t index) {
-    if (index >= deviceMenuModules_.size()) return;
-    const auto [module, device] = deviceMenuModules_[index];
-    const uint16_t addresses = RunModuleRequest::deviceCode(device.sa, device.dsa);
-    // Queued: the device is looked up when the request is handled, not when it was posted.
-    QMetaObject::invokeMethod(
-        this, [this, module, addresses] { runModuleRequest(module, addresses); },
-        Qt::QueuedConnection);
-}
-
-void CCorvaneDlg::runModuleRequest(const ModuleRow& module, uint16_t addresses) {
-    if (std::optional<RVCDevice> device = requestedDevice(addresses)) runModule(module, *device);
-}
-
-std::optional<RVCDevice> CCorvaneDlg::requestedDevice(uint16_t addresses) const {
-    const bool selectedOne = addresses == RunModuleRequest::kSelectedDevice;
-    if (selectedOne) {
-        if (std::optional<RVCDevice> selected = deviceList_->selectedDevice()) return selected;
-    }
-    const uint8_t dsa = selectedOne ? kToolAddress : static_cast<uint8_t>(addresses & 0xFF);
-    const uint8_t sa = selectedOne ? kToolAddress : static_cast<uint8_t>(addresses >> 8);
-    for (const RVCDevice& d : services_.table->devices()) {
-        if (d.dsa == dsa && d.sa == sa) return d;
-    }
-    // Aged out or cleared since the request was posted: a module never runs for a device
-    // that is gone.
-    return std::nullopt;
 }
 
 QMenu* CCorvaneDlg::buildModuleMenu() {
@@ -436,20 +392,17 @@ void CCorvaneDlg::quickScript() {
 }
 
 void CCorvaneDlg::openNetworkMonitor() {
-    if (!services_.shell || !services_.killer || !services_.moduleHost ||
-        !services_.moduleDialogs) {
+    if (!services_.launcher || !services_.moduleDialogs) {
         commands_.reportNotAvailable(command::kNetworkMonitor);
         return;
     }
     NetworkStatusDlg::Services s;
     s.manager = services_.manager;
     s.table = services_.table;
-    s.shell = services_.shell;
-    s.killer = services_.killer;
-    s.host = services_.moduleHost;
+    s.launcher = services_.launcher;
     s.dialogs = services_.moduleDialogs;
-    s.moduleFolder = services_.moduleFolder;
-    if (!s.moduleFolder) s.moduleFolder = [folder = services_.executableFolder] { return folder; };
+    s.health = services_.health;
+    s.clock = services_.clock;
     NetworkStatusDlg::open(s);
 }
 
@@ -529,15 +482,22 @@ void CCorvaneDlg::recordTraffic() {
         refreshTitle();
         return;
     }
+    const std::optional<MainCommands::RecordingChoice> chosen =
+        hooks_.chooseRecording ? hooks_.chooseRecording()
+                               : RecordTrafficDlg::ask(this, commands_.storedRecordingOptions());
+    if (chosen && commands_.startRecording(*chosen)) refreshTitle();
+}
+
+void CCorvaneDlg::exportReport() {
     std::optional<std::string> chosen;
-    if (hooks_.chooseRecordingFile) {
-        chosen = hooks_.chooseRecordingFile();
+    if (hooks_.chooseReportFile) {
+        chosen = hooks_.chooseReportFile();
     } else {
-        const QString file =
-            QFileDialog::getSaveFileName(this, "Record Traffic", QString(), kRecordingFilter);
+        const QString file = QFileDialog::getSaveFileName(
+            this, "Export Report", "coach-report.html", "Report pages (*.html)");
         if (!file.isEmpty()) chosen = file.toStdString();
     }
-    if (chosen && commands_.startRecording(*chosen)) refreshTitle();
+    if (chosen) commands_.exportReport(*chosen);
 }
 
 }  // namespace corvane

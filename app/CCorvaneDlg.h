@@ -9,8 +9,10 @@
 #include "adapters/UserNotifier.h"
 #include "app/AppSettings.h"
 #include "app/CResizingDialog.h"
+#include "app/ConnectionStatus.h"
 #include "app/DeviceRows.h"
 #include "app/MainCommands.h"
+#include "app/MainWindowModules.h"
 #include "app/MainWindowServices.h"
 #include "app/ModuleRow.h"
 #include "core/DeviceListView.h"
@@ -54,10 +56,11 @@ class CCorvaneDlg final : public CResizingDialog, public DeviceListView {
         std::function<std::optional<std::string>(const std::string& current)> askSocketCanInterface;
         // "Replay Log...": the log and how to play it, or nothing.
         std::function<std::optional<MainCommands::ReplayChoice>()> chooseReplay;
-        // "Record Traffic...": the file to write, or nothing.
-        std::function<std::optional<std::string>()> chooseRecordingFile;
+        // "Record Traffic...": the file or folder to record into, or nothing.
+        std::function<std::optional<MainCommands::RecordingChoice>()> chooseRecording;
+        // "Export Report...": the page to write (the JSON goes beside it), or nothing.
+        std::function<std::optional<std::string>()> chooseReportFile;
     };
-    static constexpr const char* kRecordingFilter = "CAN Logs (*.log);;All Files (*)";
 
     // `runTimer` false leaves the ticks to the caller (tests call timerTick()).
     CCorvaneDlg(const MainWindowServices& services, UserNotifier& notifier, bool runTimer = true,
@@ -88,6 +91,7 @@ class CCorvaneDlg final : public CResizingDialog, public DeviceListView {
     MainMenuBar& mainMenu() { return *menu_; }
     QPushButton& runSelectedButton() { return *runSelected_; }
     QString detailsText() const;
+    QString connectionText() const;
     DeviceRows::Key lastDevice() const { return lastDevice_; }
     AppSettings& appSettings() { return settings_; }
     MainCommands& commands() { return commands_; }
@@ -100,33 +104,29 @@ class CCorvaneDlg final : public CResizingDialog, public DeviceListView {
     void connectSignals();
     void rebuildNow();
     void refreshStatusRows();
-    void runDefaultModules();
+    // The status line and the empty device list's text, as the connection is now.
+    void refreshConnection();
+    void showDetailsText(const RVCDevice& device);
     void runSelectedModule();
-    void runUnlistedModule(const std::optional<RVCDevice>& selected);
-    void changeModuleFolders(int id);
-    void runModule(const ModuleRow& module, const RVCDevice& device);
-    void onDeviceMenuCommand(size_t index);
-    // A request to run a module; `addresses` as RunModuleRequest carries them.
-    void runModuleRequest(const ModuleRow& module, uint16_t addresses);
-    std::optional<RVCDevice> requestedDevice(uint16_t addresses) const;
     void changeQuickScriptFile();
     void quickScript();
     void openNetworkMonitor();
-    void openExternalModuleFolder();
     std::optional<std::string> chooseDeviceListFile(bool forExport);
     void exportDeviceList();
     void compareDeviceLists();
     void connectSocketCan();
     void replayLog();
     void recordTraffic();
+    void exportReport();
     // The title with the recording's frame count while one runs.
     void refreshTitle();
-    std::vector<ModuleRow> fittingModules(const RVCDevice& device) const;
 
     MainWindowServices services_;
     UserNotifier& notifier_;
     AppSettings settings_;
     MainCommands commands_;
+    ConnectionStatus connectionStatus_;
+    MainWindowModules modules_;
     Hooks hooks_;
 
     MainMenuBar* menu_ = nullptr;
@@ -135,11 +135,12 @@ class CCorvaneDlg final : public CResizingDialog, public DeviceListView {
     QPlainTextEdit* details_ = nullptr;
     QPushButton* runSelected_ = nullptr;
     QPushButton* runUnlisted_ = nullptr;
+    QLabel* connection_ = nullptr;
 
     QTimer timer_;
     QString baseTitle_;
     DeviceRows::Key lastDevice_ = kNoDevice;
-    std::vector<std::pair<ModuleRow, RVCDevice>> deviceMenuModules_;  // in menu order
+    uint64_t healthShown_ = 0;  // the health figures the Details box shows
 };
 
 }  // namespace corvane

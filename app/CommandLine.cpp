@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "adapters/ReplayConduit.h"
+#include "logs/ReplayConduit.h"
 
 namespace corvane {
 
@@ -55,6 +55,29 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             ++i;
         } else if (a == "--socketcan" && hasValue) {
             cl.socketCan = args[++i];
+        } else if (a == "--record" && hasValue) {
+            cl.recordFolder = args[++i];
+        } else if (a == "--record-compress" && hasValue) {
+            cl.recording.compression = RecordingOptions::parseCompression(args[i + 1]);
+            if (!cl.recording.compression) {
+                cl.unknown.push_back(a);
+                continue;
+            }
+            ++i;
+        } else if ((a == "--record-minutes" || a == "--record-mb" || a == "--keep-days" ||
+                    a == "--keep-gb") &&
+                   hasValue) {
+            const auto count = RecordingOptions::parseCount(args[i + 1]);
+            if (!count) {
+                cl.unknown.push_back(a);
+                continue;
+            }
+            std::optional<int>& field = a == "--record-minutes" ? cl.recording.fileMinutes
+                                        : a == "--record-mb"    ? cl.recording.fileMB
+                                        : a == "--keep-days"    ? cl.recording.keepDays
+                                                                : cl.recording.keepGB;
+            field = count;
+            ++i;
         } else {
             cl.unknown.push_back(a);
         }

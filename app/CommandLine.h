@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/ApplicationCore.h"
+#include "app/RecordingOptions.h"
 
 namespace corvane {
 
@@ -20,6 +21,8 @@ struct CommandLine {
     double replaySpeed = 1.0;           // 1 the log's own timing, 0 as fast as possible
     bool replayLoop = false;            // start the log over at its end
     std::string socketCan;              // the CAN network interface to connect to
+    std::string recordFolder;           // headless: record into rotating files in this folder
+    RecordingOptions recording;  // --record-minutes, -mb, --keep-days, -gb, --record-compress
     std::vector<std::string> unknown;
 };
 

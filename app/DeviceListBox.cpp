@@ -1,9 +1,11 @@
 #include "app/DeviceListBox.h"
 
 #include <QContextMenuEvent>
+#include <QPainter>
 #include <QSignalBlocker>
 
 #include "app/DeviceRowDelegate.h"
+#include "app/DeviceRowLayout.h"
 
 namespace corvane {
 
@@ -16,12 +18,23 @@ DeviceListBox::DeviceListBox(QWidget* parent) : QListWidget(parent) {
     connect(this, &QListWidget::itemDoubleClicked, this, [this] { Q_EMIT deviceDoubleClicked(); });
 }
 
+void DeviceListBox::describe(QListWidgetItem& item, const RVCDevice& device) {
+    // The row is drawn, not written: this is what it says for tooltips and screen readers.
+    const QString line = QString::fromStdString(rowTextsOf(device).line());
+    item.setData(Qt::AccessibleTextRole, line);
+    item.setToolTip(line);
+}
+
 void DeviceListBox::rebuild(const std::vector<RVCDevice>& devices, bool showPhantoms) {
     const DeviceRows::Key remembered = selectedKey();
     const QSignalBlocker quiet(this);
     clear();
     rows_.rebuild(devices, showPhantoms);
-    for (int i = 0; i < rows_.count(); ++i) addItem(new QListWidgetItem);
+    for (int i = 0; i < rows_.count(); ++i) {
+        auto* item = new QListWidgetItem;
+        describe(*item, rows_.at(i));
+        addItem(item);
+    }
     if (auto row = rows_.reselect(remembered)) setCurrentRow(*row);
     ++rebuildCount_;
 }
@@ -29,6 +42,7 @@ void DeviceListBox::rebuild(const std::vector<RVCDevice>& devices, bool showPhan
 std::vector<DeviceRows::Key> DeviceListBox::refreshStatus(const std::vector<RVCDevice>& devices) {
     std::vector<DeviceRows::Key> keys;
     for (int row : rows_.refreshStatus(devices)) {
+        describe(*item(row), rows_.at(row));
         viewport()->update(visualItemRect(item(row)));
         keys.push_back(rows_.keyOf(row));
     }
@@ -49,6 +63,20 @@ DeviceRows::Key DeviceListBox::selectedKey() const {
 }
 
 void DeviceListBox::selectRow(int row) { setCurrentRow(row); }
+
+void DeviceListBox::setEmptyText(const QString& text) {
+    if (text == emptyText_) return;
+    emptyText_ = text;
+    if (count() == 0) viewport()->update();
+}
+
+void DeviceListBox::paintEvent(QPaintEvent* event) {
+    QListWidget::paintEvent(event);
+    if (count() != 0 || emptyText_.isEmpty()) return;
+    QPainter painter(viewport());
+    painter.setPen(palette().color(QPalette::PlaceholderText));
+    painter.drawText(viewport()->rect(), Qt::AlignCenter, emptyText_);
+}
 
 void DeviceListBox::contextMenuEvent(QContextMenuEvent* event) {
     Q_EMIT contextMenuWanted(event->globalPos());

@@ -29,6 +29,9 @@ class DeviceListBox final : public QListWidget {
     void selectRow(int row);
     const DeviceRows& rows() const { return rows_; }
     int rebuildCount() const { return rebuildCount_; }
+    // Written across the list while it has no row, to say why ("Not connected").
+    void setEmptyText(const QString& text);
+    QString emptyText() const { return emptyText_; }
 
   Q_SIGNALS:
     void deviceSelectionChanged();
@@ -37,10 +40,14 @@ class DeviceListBox final : public QListWidget {
 
   protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
   private:
+    static void describe(QListWidgetItem& item, const RVCDevice& device);
+
     DeviceRows rows_;
     int rebuildCount_ = 0;
+    QString emptyText_;
 };
 
 }  // namespace corvane

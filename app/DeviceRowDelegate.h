@@ -6,8 +6,9 @@ namespace corvane {
 
 class DeviceListBox;
 
-// Draws one device row: the address colour circle, the DSA, On/Off, Active/Inactive (on red
-// or yellow while a lamp is on) and the type name, grey with a black frame when selected.
+// Draws one device row: the address tag (the address in hex on its colour), the DSA, On/Off,
+// Active/Inactive with the lit lamps named (on red or yellow while a lamp is on) and the type
+// name, grey with a black frame when selected.
 class DeviceRowDelegate final : public QStyledItemDelegate {
     Q_OBJECT
   public:

@@ -48,8 +48,8 @@ class DeviceRows {
         return found;
     }
 
-    // Takes a newer status for every row of a device whose status changed; returns the rows
-    // that need repainting.
+    // Takes a newer status and fault for every row of a device whose status changed; returns
+    // the rows that need repainting.
     std::vector<int> refreshStatus(const std::vector<RVCDevice>& devices) {
         std::vector<int> changed;
         for (const RVCDevice& d : devices) {
@@ -58,6 +58,7 @@ class DeviceRows {
                 RVCDevice& row = rows_[static_cast<size_t>(i)];
                 if (row.sa == d.sa && row.dsa == d.dsa) {
                     row.status = d.status;
+                    row.fault = d.fault;
                     changed.push_back(i);
                 }
             }

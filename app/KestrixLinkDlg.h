@@ -5,7 +5,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
-#include "adapters/KestrixLinkDialog.h"
+#include "adapters/CloudLoginPrompt.h"
 
 namespace corvane {
 
@@ -40,7 +40,7 @@ class KestrixLinkDlg final : public QDialog {
 
 // The cloud adapter's way to the dialog: shown modally over `parent`; OK copies what was
 // typed into the details, anything else leaves them as they were.
-class KestrixLinkDlgAsker final : public KestrixLinkDialog {
+class KestrixLinkDlgAsker final : public CloudLoginPrompt {
   public:
     explicit KestrixLinkDlgAsker(QWidget* parent) : parent_(parent) {}
     bool ask(KestrixLinkDetails& details) override;

@@ -3,15 +3,19 @@
 #include <array>
 #include <string>
 
-#include "adapters/ReplayConduit.h"
 #include "adapters/SocketCanConduit.h"
-#include "adapters/TrafficRecorder.h"
+#include "app/ConnectionStatus.h"
 #include "app/MenuTable.h"
 #include "core/Dgn.h"
 #include "core/MuteMode.h"
 #include "core/RvcSendRequest.h"
+#include "health/HealthWatch.h"
+#include "health/ReportFormats.h"
+#include "logs/ReplayConduit.h"
+#include "logs/TrafficRecorder.h"
 #include "modules/Updater.h"
 #include "platform/CanSocket.h"
+#include "platform/FileReplacement.h"
 
 namespace corvane {
 
@@ -20,7 +24,7 @@ namespace {
 constexpr uint8_t kRebootPriority = 6;
 constexpr std::array<uint8_t, 8> kRebootData = {0xFD, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 
-int32_t stateOf(const Conduit* conduit) { return conduit ? conduit->getState() : 0; }
+int32_t stateOf(const Conduit* conduit) { return conduit ? stateNumber(conduit->getState()) : 0; }
 
 }  // namespace
 
@@ -117,19 +121,19 @@ bool MainCommands::executeNetworkOption(int id) {
     RVCManager& manager = *services_.manager;
     switch (id) {
         case kScanNetwork:
-            manager.scanNetwork().store(MenuRules::toggled(manager.scanNetwork().load()));
+            manager.setScanNetwork(!manager.scanNetwork());
             return true;
         case kMuteNormal:
-            manager.muteMode().store(mute::kTransmitNormally);
+            manager.setMuteMode(MuteMode::TransmitNormally);
             return true;
         case kMuteHousekeepingOnly:
-            manager.muteMode().store(mute::kHousekeepingOnly);
+            manager.setMuteMode(MuteMode::HousekeepingOnly);
             return true;
         case kMuteNothing:
-            manager.muteMode().store(mute::kNothing);
+            manager.setMuteMode(MuteMode::Nothing);
             return true;
         case kMuteToolMessagesOnly:
-            manager.muteMode().store(mute::kToolMessagesOnly);
+            manager.setMuteMode(MuteMode::ToolMessagesOnly);
             return true;
         case kSupportLegacyDm1:
             manager.setSupportLegacyDM1(
@@ -184,8 +188,8 @@ MenuState MainCommands::menuState() const {
     s.connectOnStartup = adapterSettings_->autoStart().value();
     s.adapterType = adapterSettings_->adapterType().value();
     s.dataRate = adapterSettings_->dataRate().value();
-    s.scanNetwork = services_.manager->scanNetwork().load();
-    s.muteMode = services_.manager->muteMode().load();
+    s.scanNetwork = services_.manager->scanNetwork() ? 1 : 0;
+    s.muteMode = toWire(services_.manager->muteMode());
     s.supportLegacyDm1 = settings_.storedInteger("SupportLegacyDM1");
     s.showPhantoms = settings_.storedInteger("ShowPhantoms");
     return s;
@@ -224,10 +228,11 @@ void MainCommands::replayLog(const ReplayChoice& choice) {
     services_.replay->setFile(choice.path);
     services_.replay->setSpeed(choice.speed);
     services_.replay->setLoop(choice.loop);
+    services_.replay->setStartOffset(choice.startMicros);
     services_.adapters->connectAdapter(*services_.replay);
 }
 
-bool MainCommands::startRecording(const std::string& path) {
+bool MainCommands::startRecording(const RecordingChoice& choice) {
     if (!services_.recorder) {
         reportNotAvailable(command::kRecordTraffic);
         return false;
@@ -237,16 +242,70 @@ bool MainCommands::startRecording(const std::string& path) {
     if (services_.adapters && services_.socketCan &&
         services_.adapters->isCurrent(*services_.socketCan))
         interface = services_.socketCan->interfaceName();
-    if (services_.recorder->start(path, interface)) return true;
-    notifier_.showMessage("Could not create " + path + ".", kRecordingTitle);
+    if (!choice.folder) {
+        if (services_.recorder->start(choice.path, interface)) return true;
+        notifier_.showMessage("Could not create " + choice.path + ".", kRecordingTitle);
+        return false;
+    }
+    choice.options.store(*services_.settings);
+    const RotationSettings rotation = choice.options.settings(*services_.settings);
+    if (services_.recorder->startFolder(choice.path, rotation, interface)) return true;
+    notifier_.showMessage("Could not record into " + choice.path + ": it is not a folder.",
+                          kRecordingTitle);
     return false;
+}
+
+RecordingOptions MainCommands::storedRecordingOptions() const {
+    return RecordingOptions::stored(*services_.settings);
+}
+
+std::string MainCommands::reportJsonPath(const std::string& pagePath) {
+    const size_t slash = pagePath.rfind('/');
+    const size_t dot = pagePath.rfind('.');
+    const bool hasExtension =
+        dot != std::string::npos && dot > 0 && (slash == std::string::npos || dot > slash + 1);
+    return (hasExtension ? pagePath.substr(0, dot) : pagePath) + ".json";
+}
+
+bool MainCommands::exportReport(const std::string& path) {
+    if (!services_.health || !services_.table) {
+        reportNotAvailable(command::kExportReport);
+        return false;
+    }
+    // The figures as of now, not as of the last statistics step.
+    services_.health->refresh(*services_.table);
+    const health::HealthReport& report = services_.health->report();
+    const std::string jsonPath = reportJsonPath(path);
+    // Each file is replaced only once it is written whole: a full disk keeps an earlier one.
+    const auto write = [](const std::string& file, const std::string& text) {
+        FileReplacement out(file);
+        if (!out.opened()) return false;
+        out.stream() << text;
+        return out.commit();
+    };
+    for (const auto& [file, text] : {std::pair{path, health::reportToHtml(report)},
+                                     std::pair{jsonPath, health::reportToJsonText(report)}}) {
+        if (!write(file, text)) {
+            notifier_.showMessage("The report could not be written to " + file + ".", kReportTitle);
+            return false;
+        }
+    }
+    notifier_.showMessage("The report was written to " + path + " and " + jsonPath + ".",
+                          kReportTitle);
+    return true;
 }
 
 void MainCommands::stopRecording() {
     if (!services_.recorder || !services_.recorder->recording()) return;
     const bool written = services_.recorder->stop();
     const std::string count = std::to_string(services_.recorder->frameCount());
-    notifier_.showMessage(written ? "Recording stopped: " + count + " frames written."
+    const uint64_t dropped = services_.recorder->dropped();
+    // A recording drops what its writer could not keep up with; say so.
+    const std::string droppedText =
+        dropped == 0
+            ? ""
+            : " " + std::to_string(dropped) + " frames were dropped: the disk could not keep up.";
+    notifier_.showMessage(written ? "Recording stopped: " + count + " frames written." + droppedText
                                   : "The recording could not be written completely; the disk may "
                                     "be full. " +
                                         count + " frames were taken in.",
@@ -258,10 +317,21 @@ bool MainCommands::recording() const {
 }
 
 std::string MainCommands::windowTitle(const std::string& base) const {
-    if (!recording()) return base;
+    std::string title = base;
     // A full disk shows at once, not only when the recording is stopped.
-    return base + " - Recording: " + std::to_string(services_.recorder->frameCount()) + " frames" +
-           (services_.recorder->writeFailed() ? " (not all written)" : "");
+    if (recording()) {
+        const uint64_t dropped = services_.recorder->dropped();
+        title += " - Recording: " + std::to_string(services_.recorder->frameCount()) + " frames" +
+                 (dropped > 0 ? ", " + std::to_string(dropped) + " dropped" : "") +
+                 (services_.recorder->writeFailed() ? " (not all written)" : "");
+    }
+    // A replay under way says how far it has come.
+    const ReplayConduit* replay = services_.replay;
+    if (replay != nullptr && replay->playing() && !replay->finished() && replay->framesPlayed() > 0)
+        title +=
+            " - Replay at " + ConnectionStatus::replayPositionOf(
+                                  replay->logTime() - replay->logStart(), replay->percentRead());
+    return title;
 }
 
 void MainCommands::reportNotAvailable(int id) {

@@ -8,6 +8,7 @@
 #include "app/AppSettings.h"
 #include "app/MainWindowServices.h"
 #include "app/MenuRules.h"
+#include "app/RecordingOptions.h"
 #include "core/RVCDevice.h"
 
 namespace corvane {
@@ -20,12 +21,22 @@ class MainCommands {
     static constexpr const char* kNoDeviceText = "No module selected";
     static constexpr const char* kNoDeviceTitle = "Module Error";
     static constexpr const char* kRecordingTitle = "Record Traffic";
+    static constexpr const char* kReportTitle = "Export Report";
 
     // What "Replay Log..." asks for.
     struct ReplayChoice {
         std::string path;
         double speed = 1.0;  // 1 the log's own timing; ReplayConduit::kAsFastAsPossible
         bool loop = false;
+        int64_t startMicros = 0;  // how far into the log the first pass starts
+    };
+    // What "Record Traffic..." asks for: one file (compressed by its name), or a folder of
+    // files cut and kept as `options` say - stored as the Recording settings, which
+    // `corvane --headless --record` uses too.
+    struct RecordingChoice {
+        std::string path;  // the file, or the folder
+        bool folder = false;
+        RecordingOptions options;
     };
 
     MainCommands(const MainWindowServices& services, AppSettings& settings, UserNotifier& notifier);
@@ -49,12 +60,20 @@ class MainCommands {
     void connectSocketCan(const std::string& interface);
     // Connects the replay of a log.
     void replayLog(const ReplayChoice& choice);
-    // "Record Traffic...": starts writing to `path`; a message when it cannot.
-    bool startRecording(const std::string& path);
+    // "Record Traffic...": starts the recording chosen; a message when it cannot.
+    bool startRecording(const RecordingChoice& choice);
     // Ends the recording and tells how many frames it holds (or that writing failed).
     void stopRecording();
     bool recording() const;
-    // The main window's title: while recording, with the frames recorded so far.
+    // The rotation "Record Traffic..." offers: the stored Recording settings.
+    RecordingOptions storedRecordingOptions() const;
+    // "Export Report...": the coach's report as a page at `path` and as JSON beside it (see
+    // reportJsonPath). Tells where both went, or what could not be written.
+    bool exportReport(const std::string& path);
+    // The JSON file beside a report page: "coach.html" -> "coach.json", "coach" -> "coach.json".
+    static std::string reportJsonPath(const std::string& pagePath);
+    // The main window's title: while recording, with the frames recorded so far and those
+    // the disk could not keep up with.
     std::string windowTitle(const std::string& base) const;
 
     AdapterSettings& adapterSettings() { return *adapterSettings_; }

@@ -15,9 +15,6 @@ MainWindowParts::MainWindowParts(ApplicationCore& core, const std::string& execu
     services_.moduleDialogs = &moduleDialogs_;
     services_.launcher = &launcher_;
     services_.scripts = &moduleHost_.scriptServices();
-    services_.shell = &core.shell();
-    services_.killer = &core.appKiller();
-    services_.moduleHost = &moduleHost_;
     services_.moduleFolder = moduleFolder_;
 }
 

@@ -13,6 +13,9 @@ struct MainWindowOptions {
     // two simulated devices light a lamp), select the first device, save a picture of the
     // window to this file and end.
     std::string screenshotPath;
+    // When set: the same run opens the Traffic window half way through, names a dimmer and
+    // commands it, and saves its two tabs to "<prefix>-messages.png" and "<prefix>-values.png".
+    std::string trafficScreenshotPrefix;
     int screenshotDelayMs = 5000;
 };
 

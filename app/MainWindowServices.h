@@ -15,17 +15,21 @@
 
 namespace corvane {
 
-class AppKiller;
+class Clock;
 class ModuleCatalogue;
 class ModuleDialogs;
-class ModuleHost;
 class ModuleLauncher;
 class ReplayConduit;
 class SocketCanConduit;
 class TrafficRecorder;
-class Shell;
 class Updater;
 struct ScriptServices;
+namespace decode {
+class Catalogue;
+}
+namespace health {
+class HealthWatch;
+}
 
 // The application-wide objects the main window works with. The first four are required; the
 // rest may be missing in a build or run that lacks them, and the commands that need them then
@@ -52,21 +56,23 @@ struct MainWindowServices {
     // The folder commands rescan this, asking through moduleDialogs.
     ModuleCatalogue* catalogue = nullptr;
     ModuleDialogs* moduleDialogs = nullptr;
-    // "Run Module Not Listed Here".
+    // "Run Module Not Listed Here" and the network status window's "Run Module".
     ModuleLauncher* launcher = nullptr;
     // "Update Now" and "Auto Update On Startup".
     Updater* updater = nullptr;
     // "Quick Script" and the script windows it starts.
     const ScriptServices* scripts = nullptr;
-    // What "Network Monitor" needs for its "Run Module", with moduleDialogs: programs are
-    // started through the shell and listed with the killer, scripts and device lists go to
-    // the host, and moduleFolder names the module base folder.
-    Shell* shell = nullptr;
-    AppKiller* killer = nullptr;
-    ModuleHost* moduleHost = nullptr;
+    // The module base folder, where scripts started by "Quick Script" find their files.
     std::function<std::string()> moduleFolder;
     // The default module base folder: the folder of the program's executable.
     std::string executableFolder;
+    // Faults in words (Details box, "Faults", "Export Report..."), with times in the clock's
+    // time zone.
+    health::HealthWatch* health = nullptr;
+    const Clock* clock = nullptr;
+    // The messages "Traffic" decodes: the built-in catalogue and the user's; null for the
+    // built-in one alone.
+    const decode::Catalogue* messageCatalogue = nullptr;
 };
 
 }  // namespace corvane

@@ -41,6 +41,9 @@ inline constexpr int kMuteToolMessagesOnly = 32930;
 inline constexpr int kSocketCan = 32931;
 inline constexpr int kReplayLog = 32932;
 inline constexpr int kRecordTraffic = 32933;
+inline constexpr int kTraffic = 32934;
+inline constexpr int kFaults = 32935;
+inline constexpr int kExportReport = 32936;
 // The device list's right-click menu: 9000 + the module's place in the menu.
 inline constexpr int kFirstDeviceMenuModule = 9000;
 }  // namespace command

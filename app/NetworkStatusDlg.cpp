@@ -14,14 +14,15 @@
 
 #include "app/ActivityGraphCtrl.h"
 #include "app/StatusGridCtrl.h"
+#include "app/health/FaultTimes.h"
 #include "core/DeviceTable.h"
 #include "core/Dgn.h"
+#include "core/DroppedWork.h"
 #include "core/RVCManager.h"
 #include "core/Vocabulary.h"
-#include "modules/AppKiller.h"
+#include "health/HealthWatch.h"
 #include "modules/ModuleDialogs.h"
-#include "modules/ModuleHost.h"
-#include "platform/Shell.h"
+#include "modules/ModuleLauncher.h"
 
 namespace corvane {
 
@@ -31,23 +32,6 @@ namespace {
 constexpr int kGridDesigned = 250;
 constexpr int kStripHeight = 60;
 constexpr int kLastDsa = 254;
-constexpr const char* kQuillonProgram = "Quillon.exe";
-
-std::string lowerCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-bool containsAfterFirst(const std::string& text, const char* part) {
-    return text.size() > 1 && text.find(part, 1) != std::string::npos;
-}
-
-std::string fileName(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // Node texts are 8-bit; the edit box breaks lines at LF alone.
 QString forDisplay(const std::string& text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()))
@@ -138,6 +122,24 @@ void NetworkStatusDlg::buildControls() {
     side->addWidget(countsGroup(
         "Node", {{"Address", nodeAddress_}, {"Traffic", nodeTraffic_}, {"Average", nodeAverage_}}));
     side->addWidget(nodeDescription_, 1);
+    busLoad_ = new QLabel;
+    busLoad_->setObjectName("busLoad");
+    silentNodes_ = new QLabel;
+    silentNodes_->setObjectName("silentNodes");
+    silentNodes_->setWordWrap(true);
+    busLoad_->setVisible(services_.health != nullptr);
+    silentNodes_->setVisible(services_.health != nullptr);
+    side->addWidget(busLoad_);
+    side->addWidget(silentNodes_);
+    busErrors_ = new QLabel;
+    busErrors_->setObjectName("busErrors");
+    busErrors_->setWordWrap(true);
+    busErrors_->setVisible(false);
+    side->addWidget(busErrors_);
+    droppedWork_ = new QLabel;
+    droppedWork_->setObjectName("droppedWork");
+    droppedWork_->setVisible(false);
+    side->addWidget(droppedWork_);
 
     auto* top = new QHBoxLayout;
     top->addWidget(grid_, 0, Qt::AlignTop);
@@ -177,6 +179,37 @@ std::string NetworkStatusDlg::describeAddress(const DeviceTable& table, uint8_t 
     return text;
 }
 
+std::string NetworkStatusDlg::droppedText(const DroppedWork& dropped) {
+    if (dropped.total() == 0) return {};
+    const auto counted = [](uint64_t n, const char* one, const char* many) {
+        return std::to_string(n) + " " + (n == 1 ? one : many);
+    };
+    return "Dropped: " +
+           counted(dropped.skippedDeliveries(), "module delivery", "module deliveries") + ", " +
+           counted(dropped.fullRing(), "adapter frame", "adapter frames");
+}
+
+std::string NetworkStatusDlg::busLoadText(const health::HealthReport& report, double lastSecond,
+                                          double lastMinute) {
+    char text[128];
+    std::snprintf(text, sizeof text,
+                  "Bus load %.1f %% (last minute %.1f %%, peak %.1f %%) at %u kbit/s", lastSecond,
+                  lastMinute, report.loadPeak, report.bitRate / 1000);
+    return text;
+}
+
+std::string NetworkStatusDlg::silentNodesText(const health::HealthReport& report,
+                                              const std::function<std::string(int64_t)>& timeText) {
+    if (report.silentNodes.empty()) return "Silent: none";
+    std::string text = "Silent: ";
+    for (size_t i = 0; i < report.silentNodes.size(); ++i) {
+        const auto& node = report.silentNodes[i];
+        if (i > 0) text += "; ";
+        text += node.device + " since " + timeText(node.lastSeen);
+    }
+    return text;
+}
+
 std::string NetworkStatusDlg::addressText(uint8_t address) {
     char text[16];
     std::snprintf(text, sizeof text, "%d [%02X]", address, address);
@@ -198,33 +231,27 @@ void NetworkStatusDlg::refresh() {
         networkAverage_->setText(QString::number(network.rate));
         nodeTraffic_->setText(QString::number(node.last));
         nodeAverage_->setText(QString::number(node.rate));
+        const std::string dropped = droppedText(services_.manager->droppedWork());
+        droppedWork_->setText(QString::fromStdString(dropped));
+        droppedWork_->setVisible(!dropped.empty());
+        const std::string errors = services_.manager->busErrors().text();
+        busErrors_->setText(QString::fromStdString(errors));
+        busErrors_->setVisible(!errors.empty());
+    }
+    if (services_.health != nullptr) {
+        const auto& snapshot = services_.health->snapshot();
+        const auto& report = services_.health->report();
+        busLoad_->setText(QString::fromStdString(
+            busLoadText(report, snapshot.loadLastSecond, snapshot.loadLastMinute)));
+        silentNodes_->setText(
+            QString::fromStdString(silentNodesText(report, faultTimeText(services_.clock))));
     }
     grid_->update();
 }
 
 void NetworkStatusDlg::runModule() {
     const auto chosen = services_.dialogs->chooseFile(kModuleFilter);
-    if (!chosen) return;
-    // The kind is decided on the lower-case path, the file started under its real name:
-    // names here are case-sensitive.
-    const std::string& path = *chosen;
-    const std::string lower = lowerCase(path);
-    const uint8_t address = grid_->selected();
-    char parameters[32];
-    std::snprintf(parameters, sizeof parameters, "%d %d", address, kGlobalAddress);
-    if (containsAfterFirst(lower, ".exe")) {
-        services_.shell->open(path, parameters);
-        services_.killer->add(fileName(path));
-    } else if (containsAfterFirst(lower, ".def")) {
-        const std::string folder = services_.moduleFolder ? services_.moduleFolder() : "";
-        services_.shell->open(folder + "/" + kQuillonProgram, std::string(parameters) + " " + path);
-        services_.killer->add(kQuillonProgram);
-    } else {
-        // The script window refuses, with its own message, while another script runs.
-        const size_t start = path.find_first_not_of('*');
-        services_.host->openScriptWindow(start == std::string::npos ? "" : path.substr(start), "",
-                                         address);
-    }
+    if (chosen) services_.launcher->runChosenFile(*chosen, grid_->selected(), kGlobalAddress);
 }
 
 }  // namespace corvane

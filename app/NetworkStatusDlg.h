@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -13,18 +14,23 @@ class QPushButton;
 namespace corvane {
 
 class ActivityGraphCtrl;
-class AppKiller;
+class Clock;
 class DeviceTable;
+class DroppedWork;
 class ModuleDialogs;
-class ModuleHost;
+class ModuleLauncher;
 class RVCManager;
-class Shell;
 class StatusGridCtrl;
+namespace health {
+class HealthWatch;
+struct HealthReport;
+}  // namespace health
 
 // "Network Status": the traffic grid, the frame counts of the network and of the chosen
-// address, the chosen node's make, model and device types, the activity strip and "Run Module"
-// for the chosen address. Modeless, without a parent, and at most one at a time: open() brings
-// an open window forward. The window only reads the manager and the device table.
+// address, the chosen node's make, model and device types, the bus load and the nodes gone
+// silent, the activity strip and "Run Module" for the chosen address. Modeless, without a parent,
+// and at most one at a time: open() brings an open window forward. The window only reads the
+// manager and the device table.
 class NetworkStatusDlg final : public QDialog {
     Q_OBJECT
   public:
@@ -33,12 +39,13 @@ class NetworkStatusDlg final : public QDialog {
     struct Services {
         RVCManager* manager = nullptr;
         const DeviceTable* table = nullptr;
-        Shell* shell = nullptr;
-        AppKiller* killer = nullptr;
-        ModuleHost* host = nullptr;
+        // "Run Module" runs the chosen file as the main window's Run Module Not Listed Here
+        // does.
+        ModuleLauncher* launcher = nullptr;
         ModuleDialogs* dialogs = nullptr;
-        // The module base folder, where Quillon.exe lives.
-        std::function<std::string()> moduleFolder;
+        // The bus load and the silent nodes; without it they are not shown.
+        const health::HealthWatch* health = nullptr;
+        const Clock* clock = nullptr;  // the time zone of the times shown
     };
 
     static constexpr const char* kModuleFilter =
@@ -57,14 +64,24 @@ class NetworkStatusDlg final : public QDialog {
     // for each DSA 0-254 of a device at that address " \r\nDSA: %d [%02X] %s".
     //   "Acme  X1 \r\nDSA: 66 [42] Inverter \r\nDSA: 88 [58] Main Thermostat"
     static std::string describeAddress(const DeviceTable& table, uint8_t address);
+    // Empty while nothing was dropped, else "Dropped: 2 module deliveries, 0 adapter frames".
+    static std::string droppedText(const DroppedWork& dropped);
+    // "Bus load 12.3 % (last minute 11.8 %, peak 40.1 %) at 250 kbit/s".
+    static std::string busLoadText(const health::HealthReport& report, double lastSecond,
+                                   double lastMinute);
+    // "Silent: none", or each silent node with when it was last heard:
+    //   "Silent: Water Heater at 65 since 14:02:11; Address 30 since 14:03:00"
+    static std::string silentNodesText(const health::HealthReport& report,
+                                       const std::function<std::string(int64_t)>& timeText);
     // "%d [%02X]": 255 -> "255 [FF]".
     static std::string addressText(uint8_t address);
 
     // The chosen address changed: address box, description and strip highlight follow it.
     void selectAddress(uint8_t address);
-    // The 250 ms refresh: the four counts and the grid.
+    // The 250 ms refresh: the four counts, the dropped work and the grid.
     void refresh();
-    // "Run Module": a program, a Quillon module or a script for the chosen address.
+    // "Run Module": a program, a Quillon module, a device list or a script for the chosen
+    // address (programs get "address 255").
     void runModule();
 
     StatusGridCtrl* grid() const { return grid_; }
@@ -75,6 +92,10 @@ class NetworkStatusDlg final : public QDialog {
     QLineEdit* nodeTraffic() const { return nodeTraffic_; }
     QLineEdit* nodeAverage() const { return nodeAverage_; }
     QPlainTextEdit* nodeDescription() const { return nodeDescription_; }
+    QLabel* droppedWork() const { return droppedWork_; }
+    QLabel* busLoad() const { return busLoad_; }
+    QLabel* busErrors() const { return busErrors_; }
+    QLabel* silentNodes() const { return silentNodes_; }
 
   private:
     explicit NetworkStatusDlg(const Services& services);
@@ -91,6 +112,10 @@ class NetworkStatusDlg final : public QDialog {
     QLineEdit* nodeTraffic_ = nullptr;
     QLineEdit* nodeAverage_ = nullptr;
     QPlainTextEdit* nodeDescription_ = nullptr;
+    QLabel* droppedWork_ = nullptr;  // shown only when something was dropped
+    QLabel* busLoad_ = nullptr;
+    QLabel* busErrors_ = nullptr;  // shown only once the adapter passed on an error
+    QLabel* silentNodes_ = nullptr;
     QPushButton* runModule_ = nullptr;
     QTimer refreshTimer_;
 };

@@ -9,7 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "adapters/ReplayConduit.h"
+#include "logs/ReplayConduit.h"
 
 namespace corvane {
 
@@ -45,6 +45,9 @@ ReplayLogDlg::ReplayLogDlg(QWidget* parent) : QDialog(parent) {
     for (const Speed& s : kSpeeds) speed_->addItem(s.caption, s.value);
     loop_ = new QCheckBox("Start over at the end", this);
     loop_->setObjectName("replayLoop");
+    start_ = new QLineEdit(this);
+    start_->setObjectName("replayStart");
+    start_->setPlaceholderText("hh:mm:ss into the log (empty: from the start)");
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     ok_ = buttons->button(QDialogButtonBox::Ok);
@@ -53,17 +56,24 @@ ReplayLogDlg::ReplayLogDlg(QWidget* parent) : QDialog(parent) {
     auto* form = new QFormLayout(this);
     form->addRow("Log file", fileRow);
     form->addRow("Speed", speed_);
+    form->addRow("Start from", start_);
     form->addRow("", loop_);
     form->addRow(buttons);
 
     connect(browse, &QPushButton::clicked, this, &ReplayLogDlg::browse);
-    connect(file_, &QLineEdit::textChanged, this,
-            [this](const QString& text) { ok_->setEnabled(!text.trimmed().isEmpty()); });
+    connect(file_, &QLineEdit::textChanged, this, &ReplayLogDlg::updateOk);
+    connect(start_, &QLineEdit::textChanged, this, &ReplayLogDlg::updateOk);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
 void ReplayLogDlg::setFile(const QString& path) { file_->setText(path); }
+
+void ReplayLogDlg::updateOk() {
+    const std::string start = start_->text().trimmed().toStdString();
+    ok_->setEnabled(!file_->text().trimmed().isEmpty() &&
+                    (start.empty() || ReplayConduit::parseStartOffset(start).has_value()));
+}
 
 void ReplayLogDlg::browse() {
     const QString chosen =
@@ -76,6 +86,8 @@ MainCommands::ReplayChoice ReplayLogDlg::choice() const {
     c.path = file_->text().trimmed().toStdString();
     c.speed = speed_->currentData().toDouble();
     c.loop = loop_->isChecked();
+    c.startMicros =
+        ReplayConduit::parseStartOffset(start_->text().trimmed().toStdString()).value_or(0);
     return c;
 }
 

@@ -16,7 +16,8 @@ namespace corvane {
 class ReplayLogDlg final : public QDialog {
     Q_OBJECT
   public:
-    static constexpr const char* kLogFilter = "CAN Logs (*.log);;All Files (*)";
+    static constexpr const char* kLogFilter =
+        "CAN Logs (*.log *.log.gz *.log.zst *.asc *.asc.gz *.asc.zst);;All Files (*)";
 
     explicit ReplayLogDlg(QWidget* parent = nullptr);
 
@@ -29,14 +30,19 @@ class ReplayLogDlg final : public QDialog {
 
     QComboBox& speedBox() { return *speed_; }
     QCheckBox& loopBox() { return *loop_; }
+    // "Start from": a time into the log, "hh:mm:ss"; empty plays from the start.
+    QLineEdit& startBox() { return *start_; }
     QPushButton& okButton() { return *ok_; }
 
   private:
     void browse();
+    // OK needs a file and a start time that reads (or none).
+    void updateOk();
 
     QLineEdit* file_ = nullptr;
     QComboBox* speed_ = nullptr;
     QCheckBox* loop_ = nullptr;
+    QLineEdit* start_ = nullptr;
     QPushButton* ok_ = nullptr;
 };
 

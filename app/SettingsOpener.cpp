@@ -1,6 +1,7 @@
 #include "app/SettingsOpener.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include "app/QSettingsStore.h"
 #include "app/SettingsFileCheck.h"
@@ -36,6 +37,7 @@ SettingsOpener::Result SettingsOpener::open() {
     Result result;
     auto store = std::make_unique<QSettingsStore>();
     const QString path = store->fileName();
+    result.folder = QFileInfo(path).absolutePath().toStdString();
     if (fileIsUsable(path)) {
         result.store = std::move(store);
         return result;

@@ -17,6 +17,9 @@ class SettingsOpener {
         std::unique_ptr<SettingsStore> store;
         std::string setAsideAs;  // where a broken file went; empty when there was none
         bool inMemoryOnly = false;
+        // The folder of the settings file, where the user's other files (message catalogues)
+        // live too; set even when the run keeps its settings in memory.
+        std::string folder;
     };
     static Result open();
 };

@@ -10,6 +10,7 @@
 #include "app/QSettingsStore.h"
 #include "core/Dgn.h"
 #include "platform/IntegerSetting.h"
+#include "platform/MemorySettingsStore.h"
 #include "tests/support/FakeClock.h"
 
 namespace corvane {
@@ -82,6 +83,64 @@ TEST(CommandLine, ReplayAndSocketCanOptions) {
         EXPECT_EQ(cl.replayLoop, c.loop);
         EXPECT_EQ(cl.socketCan, c.socketCan);
         EXPECT_EQ(cl.unknown.size(), c.unknown) << c.args.back();
+    }
+}
+
+// The rotating recording's settings: the command line over the stored settings over the
+// defaults; a value it cannot use is reported, not taken.
+TEST(CommandLine, RecordingOptions) {
+    struct Case {
+        std::vector<std::string> args;
+        bool stored;  // settings hold FileMinutes 30, KeepGB 2, Compression 2
+        int64_t fileSeconds;
+        uint64_t fileMB;
+        int keepDays;
+        uint64_t keepGB;
+        LogCompression compression;
+        size_t unknown;
+    };
+    const Case cases[] = {
+        {{"corvane", "--record", "/r"}, false, 3600, 100, 7, 10, LogCompression::None, 0},
+        {{"corvane", "--record", "/r"}, true, 1800, 100, 7, 2, LogCompression::Zstd, 0},
+        {{"corvane", "--record", "/r", "--record-minutes", "15", "--record-mb", "0", "--keep-days",
+          "1", "--keep-gb", "0", "--record-compress", "gz"},
+         true,
+         900,
+         0,
+         1,
+         0,
+         LogCompression::Gzip,
+         0},
+        {{"corvane", "--record", "/r", "--record-compress", "none"},
+         true,
+         1800,
+         100,
+         7,
+         2,
+         LogCompression::None,
+         0},
+        {{"corvane", "--record-minutes", "-1"}, false, 3600, 100, 7, 10, LogCompression::None, 2},
+        {{"corvane", "--keep-gb", "1.5"}, false, 3600, 100, 7, 10, LogCompression::None, 2},
+        {{"corvane", "--record-compress", "bz2"}, false, 3600, 100, 7, 10, LogCompression::None, 2},
+        {{"corvane", "--record"}, false, 3600, 100, 7, 10, LogCompression::None, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.back());
+        const CommandLine cl = parseCommandLine(c.args);
+        MemorySettingsStore store;
+        if (c.stored) {
+            store.writeInteger("Recording", "FileMinutes", 30);
+            store.writeInteger("Recording", "KeepGB", 2);
+            store.writeInteger("Recording", "Compression", 2);
+        }
+        const RotationSettings s = cl.recording.settings(store);
+        EXPECT_EQ(cl.recordFolder, c.args.size() > 2 && c.args[1] == "--record" ? "/r" : "");
+        EXPECT_EQ(s.fileSeconds, c.fileSeconds);
+        EXPECT_EQ(s.fileBytes, c.fileMB << 20);
+        EXPECT_EQ(s.keepDays, c.keepDays);
+        EXPECT_EQ(s.keepBytes, c.keepGB << 30);
+        EXPECT_EQ(s.compression, c.compression);
+        EXPECT_EQ(cl.unknown.size(), c.unknown);
     }
 }
 

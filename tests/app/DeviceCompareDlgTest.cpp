@@ -87,7 +87,7 @@ class DeviceCompareDlgTest : public ::testing::Test {
     test::FakeClock clock;
     DeviceTable table{clock};
     test::ScriptedDialogs dialogs;
-    test::TempFolder folder;
+    test::ScratchFolder folder;
 };
 
 TEST_F(DeviceCompareDlgTest, ShowsTheReportLineByLine) {

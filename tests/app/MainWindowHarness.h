@@ -23,16 +23,9 @@
 #include "core/TransmitPath.h"
 #include "platform/MemorySettingsStore.h"
 #include "tests/support/FakeClock.h"
+#include "tests/support/QtTestApplication.h"
 
 namespace corvane::test {
-
-// Widgets need an application object; one for the whole test program.
-inline void ensureApplication() {
-    static int argc = 1;
-    static char name[] = "app_tests";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) new QApplication(argc, argv);
-}
 
 struct Sent {
     uint32_t dgn;

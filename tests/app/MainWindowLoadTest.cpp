@@ -3,19 +3,18 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/ApplicationCore.h"
 #include "app/CCorvaneDlg.h"
 #include "app/DeviceListBox.h"
 #include "app/MainWindowRun.h"
 #include "app/QtNotifier.h"
-#include "platform/MemorySettingsStore.h"
 #include "tests/app/MainWindowHarness.h"
 #include "tests/app/StallProbe.h"
+#include "tests/support/FreshFolders.h"
+#include "tests/support/TestCore.h"
 
 namespace corvane {
 namespace {
@@ -25,19 +24,17 @@ namespace {
 // is taken in and the devices are listed.
 TEST(MainWindowLoad, StaysResponsiveAtFullBusLoad) {
     test::ensureApplication();
-    QTemporaryDir runtime;
-    ASSERT_TRUE(runtime.isValid());
-    setenv("CORVANE_RUNTIME_DIR", runtime.path().toLocal8Bit().constData(), 1);
+    test::FreshFolders folders;
+    ASSERT_TRUE(folders.valid());
 
-    MemorySettingsStore settings;
-    SystemClock clock;
+    test::TestCore tool;
     StartOptions options;
     options.demo = DemoAdapter::Vexor;
     options.demoLoad = 4000;
-    ApplicationCore core(settings, clock, options);
+    ApplicationCore& core = tool.start(options);
     QtNotifier notifier;
     notifier.setShower([](const std::string&, const std::string&) {});
-    CCorvaneDlg window(MainWindowServicesOf(core, runtime.path().toStdString()), notifier);
+    CCorvaneDlg window(MainWindowServicesOf(core, folders.runtime()), notifier);
     window.show();
 
     test::StallProbe probe;
@@ -60,7 +57,6 @@ TEST(MainWindowLoad, StaysResponsiveAtFullBusLoad) {
     EXPECT_GE(window.deviceList().count(), 5);  // four nodes and the tool
     EXPECT_EQ(core.manager().overruns(), 0);
     EXPECT_GT(core.manager().networkStats().total, 8000);  // over two seconds of load seen
-    unsetenv("CORVANE_RUNTIME_DIR");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/AddressColour.h"
+#include "app/ConnectionStatus.h"
 #include "app/ControlAnchor.h"
 #include "app/DeviceDetails.h"
 #include "app/DeviceRowLayout.h"
@@ -38,6 +39,11 @@ TEST(AddressColour, ToolIsWhiteAndOthersFollowTheSpread) {
     for (const auto& c : cases) {
         EXPECT_EQ(AddressColour(c.sa), c.colour) << int(c.sa);
     }
+    // The address written on its tag stays readable on light and dark colours.
+    EXPECT_EQ(AddressTextColour(249), (Rgb{0, 0, 0}));
+    EXPECT_EQ(AddressTextColour(0), (Rgb{255, 255, 255}));
+    EXPECT_EQ(AddressTextColour(0x42), (Rgb{255, 255, 255}));
+    EXPECT_EQ(AddressTextColour(255), (Rgb{0, 0, 0}));  // (77, 165, 245): luma 147
     // No two of the first 16 addresses share a colour.
     std::set<std::tuple<int, int, int>> seen;
     for (int sa = 0; sa < 16; ++sa) {
@@ -98,30 +104,30 @@ TEST(DeviceRows, RefreshTakesNewStatusOnlyForChangedDevices) {
     EXPECT_EQ(rows.at(0).status, 0x05);
 }
 
-TEST(DeviceRowLayout, CellsAndSquaredCircle) {
+TEST(DeviceRowLayout, CellsAndSquaredMarker) {
     struct Case {
         PixelRect row;
         DeviceRowLayout expected;
     };
     const Case cases[] = {
-        // e = 40 is wider than the row is high: the circle loses (40 - 20) / 2 at each side.
+        // e = 40 is wider than the row is high: the marker loses (40 - 20) / 2 at each side.
         {{0, 0, 400, 20},
          {{10, 0, 30, 20},
           {40, 0, 80, 20},
           {80, 0, 120, 20},
-          {120, 0, 200, 20},
-          {210, 0, 400, 20}}},
+          {120, 0, 240, 20},
+          {250, 0, 400, 20}}},
         // e = 10 is less than the height: it loses (20 - 10) / 2 at the top and the bottom.
         {{5, 40, 105, 60},
          {{5, 45, 15, 55},
           {15, 40, 25, 60},
           {25, 40, 35, 60},
-          {35, 40, 55, 60},
-          {57, 40, 105, 60}}},
+          {35, 40, 65, 60},
+          {67, 40, 105, 60}}},
     };
     for (const auto& c : cases) {
         const DeviceRowLayout got = DeviceRowLayout::of(c.row);
-        EXPECT_EQ(got.circle, c.expected.circle);
+        EXPECT_EQ(got.marker, c.expected.marker);
         EXPECT_EQ(got.dsa, c.expected.dsa);
         EXPECT_EQ(got.power, c.expected.power);
         EXPECT_EQ(got.state, c.expected.state);
@@ -142,21 +148,83 @@ TEST(DeviceRowLayout, StateCellColourFromTheLampBits) {
     for (const auto& c : cases) EXPECT_EQ(stateFillOf(c.status), c.fill) << int(c.status);
 }
 
-TEST(DeviceDetails, SixLinesWithPaddedAddressesAndNodeTexts) {
+TEST(DeviceRowLayout, StateTextNamesTheLitLamps) {
+    struct Case {
+        uint8_t status;
+        const char* text;
+    };
+    const Case cases[] = {
+        {0x05, "Active"},
+        {0x01, "Inactive"},
+        {0x45, "Active - red lamp"},
+        {0x11, "Inactive - yellow lamp"},
+        {0x55, "Active - red and yellow lamps"},
+        {0x95, "Active - yellow lamp"},  // an error in the red field is no red lamp
+        {0xF5, "Active"},                // the tool's own: both lamps not available
+    };
+    for (const auto& c : cases) EXPECT_EQ(stateTextOf(c.status), c.text) << int(c.status);
+}
+
+TEST(DeviceDetails, AddressesNodeTextsLampsAndFaultBytes) {
     RVCNode node;
     node.make = "ACME";
     node.model = "Heater 5";
     node.serialNumber = "SN123";
     node.idNumber = "7";
-    EXPECT_EQ(DeviceDetailsText(device(0x42, 5), node),
+    RVCDevice faulted = device(0x42, 5, 0x65);
+    faulted.fault = {0x9C, 0x00, 0x03, 0x01, 0xFF, 0xFF};
+    EXPECT_EQ(DeviceDetailsText(faulted, node),
               "Source Address : 066\r\nDefault Source Address : 005\r\nMake : ACME\r\n"
-              "Model : Heater 5\r\nSerial Number : SN123\r\nID Number : 7\r\n");
+              "Model : Heater 5\r\nSerial Number : SN123\r\nID Number : 7\r\n"
+              "Lamps : Red On, Yellow Error\r\nFault Bytes : 9C 00 03 01 FF FF\r\n");
 
     RVCNode missing;
     missing.make = missing.model = missing.serialNumber = missing.idNumber = DeviceTable::kNotFound;
-    EXPECT_EQ(DeviceDetailsText(device(249, 249), missing),
+    EXPECT_EQ(DeviceDetailsText(device(249, 249, 0xF5), missing),
               "Source Address : 249\r\nDefault Source Address : 249\r\nMake : Not Found\r\n"
-              "Model : Not Found\r\nSerial Number : Not Found\r\nID Number : Not Found\r\n");
+              "Model : Not Found\r\nSerial Number : Not Found\r\nID Number : Not Found\r\n"
+              "Lamps : Red Not Available, Yellow Not Available\r\n"
+              "Fault Bytes : FF FF FF FF FF FF\r\n");
+}
+
+TEST(ConnectionStatus, KindPlaceAndState) {
+    struct Case {
+        const char* kind;
+        const char* location;
+        ConduitState state;
+        const char* line;
+    };
+    const Case cases[] = {
+        {"FT-series adapter", "", Conduit::kConnected, "FT-series adapter: Connected"},
+        {"Log replay", "/tmp/a.log", Conduit::kDisconnected,
+         "Log replay (/tmp/a.log): Not connected"},
+        {"KestrixLink cloud", "relay h, RV ID 7", Conduit::kLoggedIn,
+         "KestrixLink cloud (relay h, RV ID 7): Logged in, opening the link"},
+        {"Vexor-series adapter", "/dev/ttyUSB0", Conduit::kFailed,
+         "Vexor-series adapter (/dev/ttyUSB0): Not connected (the last attempt failed)"},
+        {"SocketCAN", "can0", Conduit::kDisabled, "SocketCAN (can0): Disabled"},
+        {ConnectionStatus::kNoAdapter, "", Conduit::kConnected, "No adapter: Not connected"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ConnectionStatus::lineOf(c.kind, c.location, c.state), c.line) << c.line;
+}
+
+TEST(ConnectionStatus, ReplayPosition) {
+    struct Case {
+        int64_t micros;
+        double percent;
+        const char* text;
+    };
+    const Case cases[] = {
+        {0, 0.0, "0:00:00 into the log, 0%"},
+        {754'900'000, 45.9, "0:12:34 into the log, 45%"},
+        {3'600'000'000, 100.0, "1:00:00 into the log, 100%"},
+        {100LL * 3'600'000'000, 100.5, "100:00:00 into the log, 100%"},
+        {-5, -1.0, "0:00:00 into the log, 0%"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ConnectionStatus::replayPositionOf(c.micros, c.percent), c.text);
+    }
 }
 
 TEST(MenuRules, ConnectItemsFollowTheAdapterStates) {
@@ -289,7 +357,7 @@ TEST(MenuTable, EveryCommandOnceWithItsCaptionAndBalancedSubmenus) {
         }
     }
     EXPECT_EQ(depth, 0);
-    EXPECT_EQ(ids.size(), 35u);
+    EXPECT_EQ(ids.size(), 38u);  // with Traffic, Faults and Export Report...
     EXPECT_STREQ(MenuTable::captionOf(command::kRate500), "500 kbps J1939 \"Green Plug\"");
     EXPECT_STREQ(MenuTable::captionOf(command::kExit), "E&xit");
     EXPECT_STREQ(MenuTable::captionOf(command::kReconnect), "&Reconnect");

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -10,6 +11,7 @@
 
 #include "app/CAboutDlg.h"
 #include "app/DeviceListBox.h"
+#include "app/DeviceRowLayout.h"
 #include "app/MainMenuBar.h"
 #include "app/ModuleListBox.h"
 #include "tests/app/MainWindowHarness.h"
@@ -51,6 +53,45 @@ TEST(MainWindow, StartsWithItsTitleAndTurnsTheDebugPortOffForTheNextRun) {
     EXPECT_EQ(w.deviceList().count(), 0);
 }
 
+TEST(MainWindow, AFaultedDeviceNamesItsLampInTheRowAndShowsTheFaultInTheDetails) {
+    MainWindowHarness h;
+    CCorvaneDlg& w = h.open();
+    w.show();
+    h.identify(0x42);
+    const uint8_t redLamp[8] = {0x45, 101, 0x9C, 0x00, 0x03, 0x01, 0xFF, 0xFF};
+    h.table.update(*makeMessage(dgn::kDmRv, 0x42, redLamp));
+    h.untilNextListStep();
+    ASSERT_EQ(w.deviceList().count(), 1);
+    const auto rowText = [&] {
+        return w.deviceList().item(0)->data(Qt::AccessibleTextRole).toString();
+    };
+    EXPECT_TRUE(rowText().endsWith(": On, Active - red lamp")) << rowText().toStdString();
+    EXPECT_TRUE(rowText().startsWith("Address 42 (hex), DSA 101 ")) << rowText().toStdString();
+
+    // The state cell is really painted red below its text.
+    DeviceListBox& list = w.deviceList();
+    const QRect row = list.visualItemRect(list.item(0));
+    const PixelRect state =
+        DeviceRowLayout::of({row.left(), row.top(), row.right() + 1, row.bottom() + 1}).state;
+    const QImage shown = list.viewport()->grab().toImage();
+    EXPECT_EQ(shown.pixel(state.left + 1, state.bottom - 2), qRgb(255, 0, 0));
+
+    list.selectRow(0);
+    EXPECT_TRUE(w.detailsText().contains("Lamps : Red On, Yellow Off\n"))
+        << w.detailsText().toStdString();
+    EXPECT_TRUE(w.detailsText().contains("Fault Bytes : 9C 00 03 01 FF FF"));
+
+    // The red lamp goes out, the yellow one comes on with another fault: the row and the
+    // Details of the selected device follow at the next step.
+    const uint8_t yellowLamp[8] = {0x15, 101, 0x9C, 0x00, 0x04, 0x02, 0xFF, 0xFF};
+    h.table.update(*makeMessage(dgn::kDmRv, 0x42, yellowLamp));
+    h.untilNextListStep();
+    EXPECT_TRUE(rowText().endsWith(": On, Active - yellow lamp")) << rowText().toStdString();
+    EXPECT_TRUE(w.detailsText().contains("Lamps : Red Off, Yellow On\n"));
+    EXPECT_TRUE(w.detailsText().contains("Fault Bytes : 9C 00 04 02 FF FF"));
+    EXPECT_EQ(list.selectedKey(), (DeviceRows::Key{101, 0x42}));
+}
+
 TEST(MainWindow, MuteAndOptionItemsFollowTheRulesThroughTheRealMenu) {
     MainWindowHarness h;
     h.store.writeInteger("Corvane", "ShowPhantoms", 5);
@@ -84,7 +125,7 @@ TEST(MainWindow, MuteAndOptionItemsFollowTheRulesThroughTheRealMenu) {
             EXPECT_FALSE(menu.action(s.uncheckedAfter)->isChecked()) << s.id;
         }
     }
-    EXPECT_EQ(h.manager->muteMode().load(), 1);
+    EXPECT_EQ(h.manager->muteMode(), MuteMode::HousekeepingOnly);
     EXPECT_EQ(h.store.readInteger("Corvane", "AdapterType"), 1);
     EXPECT_EQ(h.store.readInteger("Corvane", "TarvikBaudRate"), 1);
     // 5 -> 1 for "Show Phantom Devices", and the list is rebuilt at the next 900 ms step.
@@ -97,7 +138,7 @@ TEST(MainWindow, MuteAndOptionItemsFollowTheRulesThroughTheRealMenu) {
     EXPECT_FALSE(h.manager->supportLegacyDM1());
     // "Scan Network" is not saved.
     menu.action(command::kScanNetwork)->trigger();
-    EXPECT_EQ(h.manager->scanNetwork().load(), 0);
+    EXPECT_FALSE(h.manager->scanNetwork());
     EXPECT_FALSE(h.store.readInteger("Corvane", "ScanNetwork"));
 }
 
@@ -121,18 +162,18 @@ TEST(MainWindow, ConnectItemsFollowTheAdapterStatesWhenTheMenuOpens) {
         {3, 4, 4, true, false, false, false},
     };
     for (const auto& c : cases) {
-        h.ftSeries->setState(c.ft);
-        h.serial->setState(c.serial);
-        h.cloud->setState(c.cloud);
+        h.ftSeries->setState(static_cast<ConduitState>(c.ft));
+        h.serial->setState(static_cast<ConduitState>(c.serial));
+        h.cloud->setState(static_cast<ConduitState>(c.cloud));
         Q_EMIT connectMenu->aboutToShow();
         EXPECT_EQ(menu.action(command::kUsb)->isEnabled(), c.usbEnabled);
         EXPECT_EQ(menu.action(command::kUsb)->isChecked(), c.usbChecked);
         EXPECT_EQ(menu.action(command::kCloud)->isEnabled(), c.cloudEnabled);
         EXPECT_EQ(menu.action(command::kCloud)->isChecked(), c.cloudChecked);
     }
-    h.ftSeries->setState(0);
-    h.serial->setState(0);
-    h.cloud->setState(0);
+    h.ftSeries->setState(Conduit::kDisconnected);
+    h.serial->setState(Conduit::kDisconnected);
+    h.cloud->setState(Conduit::kDisconnected);
     Q_EMIT connectMenu->aboutToShow();
     EXPECT_FALSE(menu.action(command::kDisconnect)->isEnabled());
     menu.action(command::kUsb)->trigger();  // AdapterType 2: the serial conduit
@@ -179,13 +220,13 @@ TEST(MainWindow, DetailsShowNotFoundForAnAddressWithoutNode) {
     h.status(0x10, 5);
     h.untilNextListStep();
     w.deviceList().selectRow(rowOf(w, 0x42));
-    EXPECT_EQ(w.detailsText(),
-              "Source Address : 066\nDefault Source Address : 066\nMake : Not Found\n"
-              "Model : Not Found\nSerial Number : Not Found\nID Number : Not Found\n");
+    EXPECT_TRUE(w.detailsText().startsWith(
+        "Source Address : 066\nDefault Source Address : 066\nMake : Not Found\n"
+        "Model : Not Found\nSerial Number : Not Found\nID Number : Not Found\nLamps : "));
     w.deviceList().selectRow(rowOf(w, 0x10));
-    EXPECT_EQ(w.detailsText(),
-              "Source Address : 016\nDefault Source Address : 005\nMake : Norvale\n"
-              "Model : NV-3000\nSerial Number : S-9\nID Number : ID4\n");
+    EXPECT_TRUE(w.detailsText().startsWith(
+        "Source Address : 016\nDefault Source Address : 005\nMake : Norvale\n"
+        "Model : NV-3000\nSerial Number : S-9\nID Number : ID4\nLamps : "));
 }
 
 TEST(MainWindow, ZeroAddressOrDsaLosesItsSelectionAtEveryRebuild) {

@@ -42,9 +42,6 @@ class WindowsRig {
             launcher = std::make_unique<ModuleLauncher>(shell, killer, *host, dialogs, *s.transmit,
                                                         [] { return "/m"; });
             s.scripts = &scripts;
-            s.shell = &shell;
-            s.killer = &killer;
-            s.moduleHost = host.get();
             s.moduleDialogs = &dialogs;
             s.launcher = launcher.get();
             s.moduleFolder = [] { return "/m"; };
@@ -72,7 +69,7 @@ class WindowsRig {
     }
 
     MainWindowHarness h;
-    test::TempFolder folder;
+    test::ScratchFolder folder;
     test::RecordingShell shell;
     test::ScriptedDialogs dialogs;
     AppKiller killer{shell, [] { return size_t{0}; }};

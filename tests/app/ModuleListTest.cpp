@@ -97,8 +97,8 @@ class CatalogueWindow {
     }
     std::string inFolder(const std::string& name) const { return folder.path() + "/" + name; }
 
-    test::TempFolder folder;
-    test::TempFolder defaults;  // the executable's folder: no definitions
+    test::ScratchFolder folder;
+    test::ScratchFolder defaults;  // the executable's folder: no definitions
     MainWindowHarness h;
     test::RecordingShell shell;
     test::RecordingHost host;
@@ -281,7 +281,7 @@ TEST(ModuleList, RunModuleNotListedHereUsesTheChosenFile) {
 
 TEST(ModuleList, FolderCommandsRescanAndRefillTheList) {
     CatalogueWindow c;
-    test::TempFolder other;
+    test::ScratchFolder other;
     other.write("sub/inverter-setup.RVC",
                 "description=Inverter Setup\nfile=setup\naddress=42h\ndefaddress=66\n\n");
     CCorvaneDlg& w = c.open();
@@ -317,7 +317,7 @@ TEST(ModuleList, ARowFromBeforeARescanStillRunsItsOwnModule) {
     c.select(kInverter);
     const ModuleRow before = *w.moduleList().selectedModule();
 
-    test::TempFolder other;
+    test::ScratchFolder other;
     other.write("watch.RVC",
                 "description=Another watch\nfile=other\naddress=42h\ndefaddress=66\n\n");
     c.dialogs.folder = other.path();
@@ -366,7 +366,7 @@ TEST(ModuleHostWindows, ScriptGoesToTheScriptWindowWithTheCurrentModuleFolder) {
     test::ScriptedDialogs dialogs;
     test::FakeClock clock;
     DeviceTable table{clock};
-    test::TempFolder folder;
+    test::ScratchFolder folder;
     ScriptServices scripts;
     scripts.clock = &clock;
     scripts.network.baseFolder = "/stale";
@@ -415,7 +415,7 @@ namespace {
 TEST(ExternalModules, ListsTheFolderAndRunsWithoutApplicabilityTests) {
     CatalogueWindow c;
     CCorvaneDlg& w = c.open();
-    test::TempFolder external;
+    test::ScratchFolder external;
     for (const auto& entry : fs::directory_iterator(kExamples))
         fs::copy_file(entry.path(), fs::path(external.path()) / entry.path().filename());
     { std::ofstream(fs::path(external.path()) / "TOOL.EXE") << "x"; }

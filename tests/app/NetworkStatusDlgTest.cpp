@@ -1,15 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <thread>
 
 #include "app/ActivityGraphCtrl.h"
@@ -19,15 +23,21 @@
 #include "core/CanIdentifier.h"
 #include "core/DeviceTable.h"
 #include "core/Dgn.h"
+#include "core/DroppedWork.h"
 #include "core/RVCManager.h"
 #include "core/RvcFrame.h"
 #include "core/RvcMessage.h"
+#include "core/TransmitPath.h"
+#include "health/HealthWatch.h"
 #include "modules/AppKiller.h"
+#include "modules/ModuleLauncher.h"
 #include "platform/MemorySettingsStore.h"
+#include "platform/SystemShell.h"
 #include "sim/LiveVehicle.h"
 #include "tests/app/MainWindowHarness.h"
 #include "tests/modules/ModuleDoubles.h"
 #include "tests/support/FakeClock.h"
+#include "tests/support/WaitUntil.h"
 
 namespace corvane {
 namespace {
@@ -40,27 +50,14 @@ void click(QWidget* widget, QPoint at) {
     QApplication::sendEvent(widget, &press);
 }
 
-// Runs the event loop for about `ms` milliseconds.
-void spin(int ms) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-}
-
 class NetworkStatusDlgTest : public ::testing::Test {
   protected:
     NetworkStatusDlgTest() {
         test::ensureApplication();
         services.manager = &manager;
         services.table = &table;
-        services.shell = &shell;
-        services.killer = &killer;
-        services.host = &host;
+        services.launcher = &launcher;
         services.dialogs = &dialogs;
-        services.moduleFolder = [] { return std::string("/opt/mods"); };
     }
     ~NetworkStatusDlgTest() override {
         if (auto* open = NetworkStatusDlg::instance()) delete open;
@@ -94,6 +91,9 @@ class NetworkStatusDlgTest : public ::testing::Test {
     AppKiller killer{shell, [] { return size_t{0}; }};
     test::RecordingHost host;
     test::ScriptedDialogs dialogs;
+    TransmitPath transmit{manager};
+    ModuleLauncher launcher{shell,   killer,   host,
+                            dialogs, transmit, [] { return std::string("/opt/mods"); }};
     NetworkStatusDlg::Services services;
 };
 
@@ -261,13 +261,83 @@ TEST_F(NetworkStatusDlgTest, OpeningAndClosingUnderTrafficNeverOutlivesTheWindow
     for (int i = 0; i < 15; ++i) {
         auto* window = NetworkStatusDlg::open(services);
         ASSERT_TRUE(window->strip()->running());
-        spin(i % 3 == 0 ? 300 : 20);  // some windows live past the first pass
+        test::pumpFor(
+            std::chrono::milliseconds(i % 3 == 0 ? 300 : 20));  // some live past the first pass
         window->accept();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_EQ(NetworkStatusDlg::instance(), nullptr);
     }
     stop = true;
     traffic.join();
+}
+
+TEST(NetworkStatusText, DroppedWorkCountsInWords) {
+    struct Case {
+        int deliveries, frames;
+        std::string text;
+    };
+    const Case cases[] = {
+        {0, 0, ""},
+        {1, 0, "Dropped: 1 module delivery, 0 adapter frames"},
+        {0, 1, "Dropped: 0 module deliveries, 1 adapter frame"},
+        {2, 3, "Dropped: 2 module deliveries, 3 adapter frames"},
+    };
+    for (const Case& c : cases) {
+        DroppedWork dropped;
+        for (int i = 0; i < c.deliveries; ++i) dropped.countSkippedDelivery();
+        if (c.frames > 0) dropped.countFullRing(static_cast<uint64_t>(c.frames));
+        EXPECT_EQ(NetworkStatusDlg::droppedText(dropped), c.text);
+    }
+}
+
+TEST_F(NetworkStatusDlgTest, DroppedWorkShowsOnlyOnceSomethingWasDropped) {
+    auto* window = openWindow();
+    EXPECT_TRUE(window->droppedWork()->isHidden());
+    manager.droppedWork().countFullRing();
+    manager.droppedWork().countSkippedDelivery();
+    manager.droppedWork().countSkippedDelivery();
+    window->refresh();
+    EXPECT_FALSE(window->droppedWork()->isHidden());
+    EXPECT_EQ(window->droppedWork()->text().toStdString(),
+              "Dropped: 2 module deliveries, 1 adapter frame");
+
+    // The bus's own errors, as an adapter passes them on, appear beside them.
+    EXPECT_TRUE(window->busErrors()->isHidden());
+    CanErrorFrame busOff;
+    busOff.busOff = true;
+    manager.busErrors().note(busOff);
+    window->refresh();
+    EXPECT_FALSE(window->busErrors()->isHidden());
+    EXPECT_TRUE(window->busErrors()->text().startsWith("Bus errors: 1 error frame, bus off"));
+}
+
+// A node that sent twice a second for a while and then stopped is named with the time it was
+// last heard; the load of what it sent is shown beside it.
+TEST_F(NetworkStatusDlgTest, BusLoadAndSilentNodesFollowTheHealthWatch) {
+    EXPECT_TRUE(openWindow()->busLoad()->isHidden());  // no health watch: nothing to show
+    delete NetworkStatusDlg::instance();
+    health::HealthWatch watch([this] { return clock.epochMicros(); }, [] { return 250'000u; },
+                              nullptr);
+    manager.setClientDelivery(&watch.delivery());
+    services.health = &watch;
+    services.clock = &clock;
+    device(0x30, 101);
+    for (int i = 0; i < 40; ++i) {
+        frame(0x30);
+        clock.advanceMs(500);
+    }
+    // 22:13:20 UTC plus 19.5 s: the last frame.
+    clock.advanceSeconds(5);
+    watch.refresh(table);
+    auto* window = openWindow();
+    window->refresh();
+    EXPECT_FALSE(window->busLoad()->isHidden());
+    EXPECT_TRUE(window->busLoad()->text().startsWith("Bus load 0.0 % (last minute 0."))
+        << window->busLoad()->text().toStdString();
+    EXPECT_TRUE(window->busLoad()->text().endsWith("at 250 kbit/s"));
+    EXPECT_EQ(window->silentNodes()->text().toStdString(),
+              "Silent: Water Heater at 30 since 22:13:39");
+    manager.setClientDelivery(nullptr);
 }
 
 TEST_F(NetworkStatusDlgTest, RunModuleDecidesOnTheLowerCasePath) {
@@ -303,6 +373,38 @@ TEST_F(NetworkStatusDlgTest, RunModuleDecidesOnTheLowerCasePath) {
     EXPECT_EQ(host.scripts.size(), 2u);
 }
 
+TEST_F(NetworkStatusDlgTest, RunModuleStartsAChosenLinuxProgram) {
+    // A program without ".exe", as built on Linux: it is started with "address 255" and
+    // never fed to the script window.
+    QTemporaryDir folder;
+    const std::string program = folder.path().toStdString() + "/watch-node";
+    const std::string marker = folder.path().toStdString() + "/started";
+    {
+        std::ofstream out(program);
+        out << "#!/bin/sh\necho \"$@\" > \"$0.tmp\" && mv \"$0.tmp\" " << marker << "\n";
+    }
+    ASSERT_EQ(chmod(program.c_str(), 0755), 0);
+    SystemShell system;
+    AppKiller started{system, [] { return size_t{0}; }};
+    ModuleLauncher real{system, started, host, dialogs, transmit, [] { return std::string(); }};
+    services.launcher = &real;
+    auto* window = openWindow();
+    window->selectAddress(0x42);
+    dialogs.file = program;
+    window->runModule();
+
+    std::string arguments;
+    EXPECT_TRUE(test::waitUntil(
+        [&] {
+            std::ifstream in(marker);
+            return std::getline(in, arguments) && !arguments.empty();
+        },
+        std::chrono::seconds(20)));
+    EXPECT_EQ(arguments, "66 255");
+    EXPECT_TRUE(host.scripts.empty());
+    EXPECT_EQ(started.names(), std::vector<std::string>{"watch-node"});
+}
+
 // The window over the simulated vehicle in real time. With CORVANE_STATUS_SCREENSHOT set to a
 // path, the picture is saved there (the user guide's screenshot).
 TEST_F(NetworkStatusDlgTest, ShowsDemoTrafficLive) {
@@ -311,7 +413,7 @@ TEST_F(NetworkStatusDlgTest, ShowsDemoTrafficLive) {
     auto* window = NetworkStatusDlg::open(services);
     window->resize(720, 440);
     for (int second = 0; second < 3; ++second) {
-        spin(1000);
+        test::pumpFor(std::chrono::milliseconds(1000));
         manager.statisticsStep();
     }
     // Choose a device's address if the vehicle reported one, else the first that talked.
@@ -328,7 +430,7 @@ TEST_F(NetworkStatusDlgTest, ShowsDemoTrafficLive) {
     ASSERT_GE(chosen, 0);
     click(window->grid(),
           StatusGridCtrl::cellRect(static_cast<uint8_t>(chosen), window->grid()->size()).center());
-    spin(300);
+    test::pumpFor(std::chrono::milliseconds(300));
     vehicle.stop();
     window->strip()->stop();
     window->refresh();

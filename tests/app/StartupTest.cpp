@@ -24,25 +24,26 @@
 #include "platform/MemorySettingsStore.h"
 #include "tests/app/MainWindowHarness.h"
 #include "tests/support/FakeClock.h"
+#include "tests/support/FreshFolders.h"
 
 namespace corvane {
 namespace {
 
-// Points the settings store at a fresh folder for the life of the object.
+// The settings store on a fresh folder for the life of the object, with its file at hand.
 class ConfigFolder {
   public:
-    ConfigFolder() { setenv("CORVANE_CONFIG_DIR", dir_.path().toLocal8Bit().constData(), 1); }
-    ~ConfigFolder() { unsetenv("CORVANE_CONFIG_DIR"); }
-    QString file() const { return dir_.path() + "/Corvane.ini"; }
+    QString file() const { return QString::fromStdString(folders_.settingsFile()); }
     void write(const QByteArray& text) const {
         QFile f(file());
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(text);
     }
-    QStringList entries() const { return QDir(dir_.path()).entryList(QDir::Files, QDir::Name); }
+    QStringList entries() const {
+        return QDir(QString::fromStdString(folders_.config())).entryList(QDir::Files, QDir::Name);
+    }
 
   private:
-    QTemporaryDir dir_;
+    test::FreshFolders folders_;
 };
 
 TEST(AppSettings, EveryOptionStartsAtItsDefaultWithAnEmptySettingsFile) {
@@ -231,16 +232,15 @@ TEST(InstanceLock, ASecondProcessCannotTakeItWhileTheFirstRuns) {
 }
 
 TEST(InstanceLock, AcquireUsesTheRuntimeFolder) {
-    QTemporaryDir dir;
-    setenv("CORVANE_RUNTIME_DIR", (dir.path() + "/run").toLocal8Bit().constData(), 1);
+    test::FreshFolders folders;
+    ASSERT_TRUE(folders.valid());
     {
         auto first = InstanceLock::acquire();
         ASSERT_TRUE(first.has_value());
-        EXPECT_TRUE(QFile::exists(dir.path() + "/run/corvane.lock"));
+        EXPECT_TRUE(QFile::exists(QString::fromStdString(folders.runtime() + "/corvane.lock")));
         EXPECT_FALSE(InstanceLock::acquire().has_value());
     }
     EXPECT_TRUE(InstanceLock::acquire().has_value());
-    unsetenv("CORVANE_RUNTIME_DIR");
 }
 
 // The real program on a runtime folder other users could tamper with: it ends at once with an
