@@ -18,6 +18,7 @@ class StillClock final : public corvane::Clock {
   public:
     int64_t epochSeconds() const override { return 1'700'000'000; }
     int64_t steadyMilliseconds() const override { return 0; }
+    std::optional<std::tm> localTime(int64_t) const override { return std::tm{}; }
 };
 
 void fill(corvane::DeviceTable& table, int count) {

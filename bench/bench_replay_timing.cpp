@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "adapters/CandumpLogFormat.h"
-#include "adapters/ReplayConduit.h"
 #include "adapters/UserNotifier.h"
 #include "bench/NetworkCore.h"
 #include "core/MessageSink.h"
 #include "core/RvcMessage.h"
+#include "logs/ReplayConduit.h"
 
 // How closely a replay at the original speed keeps a log's timing: each frame's lateness
 // against its schedule, from the moment the frame reaches the data fields. The promise to the
