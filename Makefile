@@ -4,12 +4,14 @@ BUILD      ?= build
 JOBS       ?= 2
 BUILD_TYPE ?= RelWithDebInfo
 CMAKE_ARGS ?=
+# ON in CI only (.ci/run): compiler warnings fail the build.
+WERROR     ?= OFF
 ADAPTER    ?= vexor
 
 SOURCES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null || find core adapters script modules debugport app platform sim sdk tests bench fuzz -name '*.cpp' -o -name '*.h')
 
 .PHONY: all deps configure build test demo sanitize asan tsan fuzz lint format check-format bench clean soak \
-        stress-test asan-build odr-check
+        stress-test asan-build odr-check screenshot-health
 
 all: build
 
@@ -17,7 +19,8 @@ deps:
 	@scripts/install-deps
 
 configure: deps
-	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DCMAKE_EXPORT_COMPILE_COMMANDS=ON $(CMAKE_ARGS) >/dev/null
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DCMAKE_EXPORT_COMPILE_COMMANDS=ON \
+	  -DCORVANE_WERROR=$(WERROR) $(CMAKE_ARGS) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
@@ -26,11 +29,10 @@ test: check-format build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
 
 # The main window on a display; the terminal view when there is none.
-# The example module folder, with the example module program beside its definitions.
-DEMO_MODULES = $(BUILD)/demo-modules
+# The build puts the example modules, with the example module program, in $(BUILD)/demo-modules,
+# where the demo finds them.
 demo: build
-	@rm -rf $(DEMO_MODULES) && cp -r examples/modules $(DEMO_MODULES) && ln -sf ../sdk/rvc-watch $(DEMO_MODULES)/rvc-watch
-	@$(BUILD)/app/corvane --demo --demo-adapter $(ADAPTER) --demo-modules $(abspath $(DEMO_MODULES))
+	@$(BUILD)/app/corvane --demo --demo-adapter $(ADAPTER)
 
 # The whole tool under full bus load for SOAK_SECONDS (30 minutes): module clients, a script,
 # the main and network status windows. `make test` runs the same soak for 20 seconds.
@@ -71,16 +73,25 @@ tsan: deps
 	@cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) --timeout 300 -R Concurrency
 
 # Two different types under one name in one program (a one-definition-rule violation) are
-# only seen when the program is linked as a whole: the programs are linked with link-time
-# optimisation, which compares every type across the objects, and any clash fails the build.
+# only seen when the program is linked as a whole: every program the build makes, the test
+# programs with their doubles included, is linked with link-time optimisation, which compares
+# every type across the objects, and any clash fails the build. The whole build, so that no
+# list of programs can fall behind.
 odr-check: deps
 	@cmake -S . -B build-odr -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_INTERPROCEDURAL_OPTIMIZATION=ON \
 	  -DCMAKE_EXE_LINKER_FLAGS="-Werror=odr -Werror=lto-type-mismatch" -DCORVANE_WITH_BENCH=OFF \
 	  $(CMAKE_ARGS) >/dev/null
-	@cmake --build build-odr -j $(JOBS) --target corvane corvane-script corvane-sim corvane-relay rvc-watch
+	@cmake --build build-odr -j $(JOBS)
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b; done
+
+.PHONY: package
+# The Debian package in $(BUILD): the programs, the module SDK, man pages, desktop entry and
+# icons, udev rules (see docs/install.md).
+package: build
+	@cmake --build $(BUILD) -j $(JOBS) --target package-files
+	@cd $(BUILD) && cpack -G DEB
 
 check-format: deps
 	@clang-format --dry-run --Werror $(SOURCES)
@@ -88,8 +99,16 @@ check-format: deps
 format: deps
 	@clang-format -i $(SOURCES)
 
+# The layer check (the table of allowed includes in docs/architecture.md), then clang-tidy with
+# the checks of .clang-tidy as errors over the program sources of the build, JOBS at a time.
+# Tests are left to the compiler's warnings. A lambda never captures a structured binding:
+# C++20 allows it, but clang-tidy 14 cannot parse it.
+TIDY_FILES = $(CURDIR)/(adapters|app|bench|cli|core|debugport|decode|demo|health|logs|modules|mqtt|platform|script|sdk|sim)/
 lint: check-format configure
-	@clang-tidy -p $(BUILD) --quiet $(filter %.cpp,$(SOURCES))
+	@scripts/check-layers
+	@run-clang-tidy -quiet -j $(JOBS) -p $(BUILD) '$(TIDY_FILES)' >$(BUILD)/lint.log 2>&1 || \
+	  { grep -E -A3 'error:|warning:' $(BUILD)/lint.log; \
+	    echo "lint: clang-tidy found problems (all of its output: $(BUILD)/lint.log)"; exit 1; }
 
 clean:
 	rm -rf build build-asan build-tsan build-odr build-fuzz
@@ -112,3 +131,30 @@ screenshot: build
 	  xvfb-run -a -s "-screen 0 1280x800x24" \
 	    $(BUILD)/app/corvane --demo -noupdates --screenshot $(SCREENSHOT); \
 	  status=$$?; rm -rf $$tmp; exit $$status
+
+# The Traffic window's two tabs on the same demo: docs/images/traffic-messages.png and
+# docs/images/traffic-values.png, for docs/decoding.md.
+.PHONY: screenshot-traffic
+TRAFFIC_SCREENSHOT ?= docs/images/traffic
+screenshot-traffic: build
+	@mkdir -p $(dir $(TRAFFIC_SCREENSHOT))
+	@tmp=$$(mktemp -d) && \
+	  CORVANE_CONFIG_DIR=$$tmp/config CORVANE_RUNTIME_DIR=$$tmp/run \
+	  xvfb-run -a -s "-screen 0 1280x800x24" \
+	    $(BUILD)/app/corvane --demo -noupdates --screenshot-traffic $(TRAFFIC_SCREENSHOT); \
+	  status=$$?; rm -rf $$tmp; exit $$status
+
+# The coach report of the demo log as a real browser shows it (headless Chromium, installed
+# here when missing: only this target needs it), and the Faults window on the simulated
+# vehicle: docs/images/health-report.png and docs/images/faults-window.png, for docs/health.md.
+.PHONY: screenshot-health
+screenshot-health: build
+	@command -v chromium >/dev/null || { sudo=""; [ "$$(id -u)" -eq 0 ] || sudo=sudo; \
+	  $$sudo apt-get install -y -qq --no-install-recommends chromium; }
+	@tmp=$$(mktemp -d) && \
+	  $(BUILD)/health/corvane-report examples/logs/demo-vehicle.log --html $$tmp/report.html >/dev/null && \
+	  chromium --headless --no-sandbox --disable-gpu --hide-scrollbars --window-size=900,800 \
+	    --screenshot=$(abspath docs/images/health-report.png) file://$$tmp/report.html 2>/dev/null; \
+	  status=$$?; rm -rf $$tmp; exit $$status
+	@CORVANE_FAULTS_SCREENSHOT=$(abspath docs/images/faults-window.png) QT_QPA_PLATFORM=offscreen \
+	  $(BUILD)/tests/app/app_tests --gtest_filter='FaultsWindow.TheDemo*' >/dev/null 2>&1

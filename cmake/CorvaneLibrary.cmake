@@ -18,7 +18,7 @@ function(corvane_test_suite name)
         return()  # a folder whose tests are still to come
     endif()
     add_executable(${name} ${sources})
-    target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} corvane_test_support GTest::gmock GTest::gtest_main)
+    target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} corvane_test_support GTest::gtest GTest::gtest_main)
     set(timeout)
     if(ARG_TIMEOUT)
         set(timeout TIMEOUT ${ARG_TIMEOUT})

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <array>
@@ -19,7 +18,6 @@
 #include <thread>
 #include <vector>
 
-#include "app/ApplicationCore.h"
 #include "app/CCorvaneDlg.h"
 #include "app/CatalogueModuleSource.h"
 #include "app/DeviceListBox.h"
@@ -38,6 +36,9 @@
 #include "sdk/ModuleClient.h"
 #include "sim/SimulatedVehicle.h"
 #include "sim/VexorEmulator.h"
+#include "tests/support/FreshFolders.h"
+#include "tests/support/QtTestApplication.h"
+#include "tests/support/TestCore.h"
 
 namespace corvane {
 namespace {
@@ -57,31 +58,12 @@ int soakSeconds() {
     return env ? std::max(1, std::atoi(env)) : 20;
 }
 
-void ensureApplication() {
-    static int argc = 1;
-    static char name[] = "soak_tests";
-    static char* argv[] = {name, nullptr};
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    if (!QApplication::instance()) new QApplication(argc, argv);
-}
-
 // Runs the user-interface thread's event loop for `ms`.
 void runEvents(int64_t ms) {
     if (ms <= 0) return;
     QEventLoop loop;
     QTimer::singleShot(static_cast<int>(ms), &loop, &QEventLoop::quit);
     loop.exec();
-}
-
-// Runs the event loop until `done` holds, looking every 50 ms; false after `limit`.
-template <typename Pred>
-bool runEventsUntil(Pred done, std::chrono::milliseconds limit) {
-    const auto until = Clock::now() + limit;
-    while (!done()) {
-        if (Clock::now() >= until) return false;
-        runEvents(50);
-    }
-    return true;
 }
 
 // Resident and peak memory of this process, in kB.
@@ -372,11 +354,9 @@ std::vector<int> sampleSeconds(int seconds) {
 // must stay flat.
 TEST(FullBusSoak, EveryClientGetsItsTrafficAndMemoryStaysFlat) {
     const int seconds = soakSeconds();
-    ensureApplication();
-    QTemporaryDir runtime, config, modules;
-    ASSERT_TRUE(runtime.isValid() && config.isValid() && modules.isValid());
-    setenv("CORVANE_RUNTIME_DIR", runtime.path().toLocal8Bit().constData(), 1);
-    setenv("CORVANE_CONFIG_DIR", config.path().toLocal8Bit().constData(), 1);
+    test::ensureApplication();
+    test::FreshFolders folders;  // the scratch folder is the module folder
+    ASSERT_TRUE(folders.valid());
 
     const std::vector<ClientSpec> specs = soakClients();
     const std::vector<DatumSpec> datums = soakDatums();
@@ -393,14 +373,14 @@ TEST(FullBusSoak, EveryClientGetsItsTrafficAndMemoryStaysFlat) {
     emulator.setBusActive(false);
     ASSERT_TRUE(emulator.start());
 
-    MemorySettingsStore settings;
+    test::TestCore tool;
+    MemorySettingsStore& settings = tool.settings;
     settings.writeInteger("Corvane", "TarvikBaudRate", 1);  // 500 kbit/s
     settings.writeInteger("Corvane", "EchoTransmits", 0);
-    settings.writeString("Corvane", "ModuleFolder", modules.path().toStdString());
-    SystemClock clock;
+    settings.writeString("Corvane", "ModuleFolder", folders.scratch());
     StartOptions options;
     options.serialPort = emulator.path();
-    ApplicationCore core(settings, clock, options);
+    ApplicationCore& core = tool.start(options);
     core.adapters().startupTick(true);
     ASSERT_TRUE(core.adapters().connectAdapter(core.serialConduit()));
 
@@ -409,7 +389,7 @@ TEST(FullBusSoak, EveryClientGetsItsTrafficAndMemoryStaysFlat) {
     QtNotifier notifier;
     notifier.setShower(
         [&](const std::string& text, const std::string&) { messageBoxes.push_back(text); });
-    MainWindowParts parts(core, modules.path().toStdString());
+    MainWindowParts parts(core, folders.scratch());
     CCorvaneDlg window(parts.services(), notifier);
     parts.setParent(&window);
     window.show();
@@ -422,7 +402,7 @@ TEST(FullBusSoak, EveryClientGetsItsTrafficAndMemoryStaysFlat) {
         "ONTIMER tick [1] {INCREMENT ticks}\n";
     for (const DatumSpec& d : datums) script += d.line + "\n";
     script += "\"Fields defined\nIDLE\n";
-    const std::string scriptPath = modules.filePath("soak.scr").toStdString();
+    const std::string scriptPath = folders.scratch("soak.scr");
     {
         std::ofstream out(scriptPath);
         out << script;
@@ -431,14 +411,14 @@ TEST(FullBusSoak, EveryClientGetsItsTrafficAndMemoryStaysFlat) {
     ScriptDlg* scriptWindow = ScriptDlg::Current();
     ASSERT_NE(scriptWindow, nullptr);
     const size_t variables = datums.size() + 1;  // and the counter
-    ASSERT_TRUE(runEventsUntil(
+    ASSERT_TRUE(test::pumpUntil(
         [&] { return scriptWindow->engine().variables().Lock().size() == variables; }, 30s));
     runEvents(300);  // past the last line, into IDLE
 
     std::vector<std::unique_ptr<SoakClient>> clients;
     for (const ClientSpec& spec : specs) clients.push_back(std::make_unique<SoakClient>(spec));
     for (auto& c : clients) c->start();
-    ASSERT_TRUE(runEventsUntil(
+    ASSERT_TRUE(test::pumpUntil(
         [&] {
             return std::all_of(clients.begin(), clients.end(), [](auto& c) { return c->ready(); });
         },
@@ -473,7 +453,7 @@ TEST(FullBusSoak, EveryClientGetsItsTrafficAndMemoryStaysFlat) {
     phantoms.stop();
 
     // Every frame written reaches the manager, then every client gets what it is owed.
-    EXPECT_TRUE(runEventsUntil(
+    EXPECT_TRUE(test::pumpUntil(
         [&] { return framesTaken(core.manager()) == static_cast<int64_t>(ledger.frames()); }, 30s));
     auto settled = [&] {
         for (size_t i = 0; i < clients.size(); ++i) {
@@ -483,7 +463,7 @@ TEST(FullBusSoak, EveryClientGetsItsTrafficAndMemoryStaysFlat) {
         }
         return true;
     };
-    runEventsUntil(settled, 30s);
+    test::pumpUntil(settled, 30s);
     runEvents(300);  // anything beyond what is owed would show now
     for (auto& c : clients) c->stop();
 
@@ -577,8 +557,6 @@ TEST(FullBusSoak, EveryClientGetsItsTrafficAndMemoryStaysFlat) {
 #endif
 
     core.adapters().disconnect();
-    unsetenv("CORVANE_RUNTIME_DIR");
-    unsetenv("CORVANE_CONFIG_DIR");
 }
 
 }  // namespace
