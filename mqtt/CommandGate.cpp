@@ -60,7 +60,7 @@ std::string CommandGate::check(std::string_view dgnName, int instance, bool mute
     if (!connected) return "no adapter is connected";
     const auto key = std::make_pair(std::string(dgnName), instance);
     if (auto it = lastSent_.find(key); it != lastSent_.end() && now - it->second < minInterval_) {
-        return "too soon after the last command";
+        return std::string(kTooSoon);
     }
     lastSent_[key] = now;
     return {};

@@ -24,11 +24,14 @@ std::optional<std::vector<AllowedCommand>> parseAllowList(std::string_view text,
 
 // Decides whether a command from MQTT may go onto the bus. Commands are off unless enabled;
 // then only what the allow list names passes, never while the tool is muted or has no
-// adapter, and at most one per `minIntervalMicros` per message and instance.
+// adapter, and at most one per `minIntervalMicros` per message and instance (a command that
+// comes sooner is refused with kTooSoon, for the caller to hold and try again).
 //
 // Pure and not thread-safe: times are the caller's; one thread owns it.
 class CommandGate {
   public:
+    static constexpr std::string_view kTooSoon = "too soon after the last command";
+
     CommandGate(bool enabled, std::vector<AllowedCommand> allowed, int64_t minIntervalMicros)
         : enabled_(enabled), allowed_(std::move(allowed)), minInterval_(minIntervalMicros) {}
 

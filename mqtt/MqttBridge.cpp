@@ -192,6 +192,8 @@ void MqttBridge::run() {
             }
         }
         configs.clear();
+        // Held commands are older than the new ones, so they go first.
+        sendHeldCommands(now);
         for (const auto& c : commands) handleCommand(c, now);
         commands.clear();
         // The last round publishes the coach's state as it is at the end.
@@ -244,9 +246,9 @@ void MqttBridge::publishDue(int64_t now) {
     // Counted before the lock: the dispatching thread waits on it.
     const bool outboxEmpty = outbox_.pending() == 0;
     std::lock_guard lock(queueMutex_);
-    idle_.store(
-        allSent && queue_.empty() && outboxEmpty && stateResendAt_ == 0 && client_.connected(),
-        std::memory_order_release);
+    idle_.store(allSent && queue_.empty() && outboxEmpty && stateResendAt_ == 0 && held_.empty() &&
+                    client_.connected(),
+                std::memory_order_release);
 }
 
 namespace {
@@ -400,7 +402,14 @@ void MqttBridge::clearLeftovers(int64_t now) {
     retainedConfigs_.clear();
 }
 
-void MqttBridge::handleCommand(const Command& c, int64_t now) {
+void MqttBridge::sendHeldCommands(int64_t now) {
+    if (held_.empty()) return;
+    auto held = std::move(held_);
+    held_.clear();
+    for (const auto& [target, c] : held) handleCommand(c, now, true);
+}
+
+void MqttBridge::handleCommand(const Command& c, int64_t now, bool again) {
     const auto target = parseCommandTopic(topics_, c.topic);
     if (!target) {
         std::fprintf(stderr, "command refused: %s is not a command topic\n",
@@ -436,10 +445,21 @@ void MqttBridge::handleCommand(const Command& c, int64_t now) {
                            (!network_.adapterConnected || network_.adapterConnected());
     const std::string why =
         gate_.check(light ? kDimmerCommandName : kLoadCommandName, instance, muted, connected, now);
+    const auto key = std::make_pair(light, instance);
+    if (why == CommandGate::kTooSoon) {
+        // Replaces what was held: only the newest state matters.
+        held_.insert_or_assign(key, c);
+        if (!again) {
+            std::fprintf(stderr, "command held: %s %d %s (%s)\n", what, instance, words.c_str(),
+                         why.c_str());
+        }
+        return;
+    }
     if (!why.empty()) {
         std::fprintf(stderr, "command refused: %s %d: %s\n", what, instance, why.c_str());
         return;
     }
+    held_.erase(key);  // an older one must not follow it
     std::fprintf(stderr, "command: %s %d %s\n", what, instance, words.c_str());
     network_.transmit->send(light ? kDimmerCommand2 : kLoadCommand, kToolAddress, 6,
                             static_cast<uint16_t>(data.size()), data.data());

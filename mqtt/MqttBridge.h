@@ -39,7 +39,10 @@ class MqttClient;
 // The coach on MQTT: decoded messages on "<root>/<NAME>/<instance>", the coach's status,
 // devices, faults and health under "corvane/<coach>/", and Home Assistant discovery for them.
 // Commands for lights and switched loads come back from MQTT when enabled and allowed; a
-// retained one is refused (the broker would hand it over again at every connection).
+// retained one is refused (the broker would hand it over again at every connection), and one
+// that comes too soon after the last to the same light or load is held and sent once the
+// interval has passed, the newest replacing any held before it: the state the owner asked for
+// last is the one the coach ends in.
 //
 // It sits in the manager's client-delivery slot (behind the health monitor, whose snapshots it
 // reads) and passes everything on to `next`. The dispatching thread only copies each complete
@@ -136,7 +139,9 @@ class MqttBridge final : public ClientDelivery {
     void updateDiscovery();
     void forgetNode(uint8_t address);
     void clearLeftovers(int64_t now);
-    void handleCommand(const Command& c, int64_t now);
+    // `again`: a held command tried once more (held again in silence).
+    void handleCommand(const Command& c, int64_t now, bool again = false);
+    void sendHeldCommands(int64_t now);
     void onMessage(const std::string& topic, const std::string& payload, bool retained);
     bool isOwnConfig(const std::string& topic) const;
 
@@ -180,6 +185,8 @@ class MqttBridge final : public ClientDelivery {
     std::set<std::string> discoveryTopics_;  // the configs published and not yet removed
     std::set<std::string> retainedConfigs_;  // configs under our node id the broker holds
     bool discoveryChanged_ = true;
+    // (light, instance) -> the newest command that came too soon, sent when its time comes.
+    std::map<std::pair<bool, int>, Command> held_;
 };
 
 }  // namespace corvane::mqtt

@@ -225,6 +225,13 @@ TEST(BridgeTool, AllowedDimmerAndLoadCommandsReachTheVehicle) {
     EXPECT_TRUE(waitUntil([&] { return r.last("corvane/c3/switch/1/state") == "ON"; }));
     EXPECT_EQ(lastJson(r, "RVC/DC_DIMMER_STATUS_3/2")["brightness"], 0);
     EXPECT_EQ(lastJson(r, "RVC/DC_LOAD_STATUS/2")["level"], 0);
+    // A second setting of the light right after the first is held, not lost: the light ends
+    // at what was asked last (128 of 255 is 50 %).
+    r.client().publish("corvane/c3/light/1/set", R"({"state": "ON", "brightness": 26})", 1, false);
+    r.client().publish("corvane/c3/light/1/set", R"({"state": "ON", "brightness": 128})", 1, false);
+    EXPECT_TRUE(
+        waitUntil([&] { return lastJson(r, "RVC/DC_DIMMER_STATUS_3/1")["brightness"] == 50; }, 20s))
+        << bridge.err();
 
     const int before = r.count(lightConfig);
     r.client().publish("homeassistant/status", "online", 1, false);
