@@ -72,15 +72,13 @@ void ActivityGraphCtrl::drawPass() {
     const int band = height / kBands;
     writeColumn_ %= width;
     cursorColumn_ %= width;
-    auto& read = manager_->recentRead();
     for (int i = 0; i < kFramesPerPass; ++i) {
         uint8_t address = kIdleAddress;
         QRgb colour = qRgb(0, 0, 0);
-        const uint8_t at = read.load(std::memory_order_relaxed);
+        const uint8_t at = manager_->recentRead();
         if (at != manager_->recentIndex()) {
             address = manager_->recentSource(at);
-            read.store(static_cast<uint8_t>((at + 1) % RVCManager::kRecentSize),
-                       std::memory_order_relaxed);
+            manager_->setRecentRead(static_cast<uint8_t>((at + 1) % RVCManager::kRecentSize));
             colour = toQRgb(AddressColour(address));
         }
         if (address == highlighted_.load()) {

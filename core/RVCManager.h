@@ -86,7 +86,8 @@ class RVCManager {
         return static_cast<uint8_t>(recentCounter_.load(std::memory_order_relaxed) &
                                     (kRecentSize - 1));
     }
-    std::atomic<uint8_t>& recentRead() { return recentRead_; }
+    uint8_t recentRead() const { return recentRead_.load(std::memory_order_relaxed); }
+    void setRecentRead(uint8_t index) { recentRead_.store(index, std::memory_order_relaxed); }
 
     // Transmit gating, read by the transmit path and set by the menu and client-bus commands.
     MuteMode muteMode() const { return muteMode_.load(std::memory_order_relaxed); }
@@ -97,7 +98,17 @@ class RVCManager {
     // The next address the housekeeping scan asks (the transmit path's, from any thread).
     uint8_t scanPointer() const { return scanPointer_.load(std::memory_order_relaxed); }
     void setScanPointer(uint8_t address) { scanPointer_.store(address, std::memory_order_relaxed); }
-    std::atomic<uint8_t>& housekeepingCountdown() { return housekeepingCountdown_; }
+    // Housekeeping steps left until the periodic fault requests (the transmit path's).
+    uint8_t housekeepingCountdown() const {
+        return housekeepingCountdown_.load(std::memory_order_relaxed);
+    }
+    void setHousekeepingCountdown(uint8_t steps) {
+        housekeepingCountdown_.store(steps, std::memory_order_relaxed);
+    }
+    // Counts one step down; true when it was the last (the caller then sets the next count).
+    bool countDownHousekeeping() {
+        return housekeepingCountdown_.fetch_sub(1, std::memory_order_relaxed) == 1;
+    }
 
     bool showPhantoms() const { return showPhantoms_.value() != 0; }
     bool supportLegacyDM1() const { return supportLegacyDM1_.value() != 0; }

@@ -113,11 +113,10 @@ void TransmitPath::housekeepingStep() {
     }
     scanOneAddress();
 
-    auto& countdown = manager_.housekeepingCountdown();
-    if (countdown.fetch_sub(1, std::memory_order_relaxed) != 1) return;
+    if (!manager_.countDownHousekeeping()) return;
     sendRequest(periodicDmRvRequest());
     if (manager_.supportLegacyDM1()) sendRequest(periodicDm1Request());
-    countdown.store(kHousekeepingPeriodSteps, std::memory_order_relaxed);
+    manager_.setHousekeepingCountdown(kHousekeepingPeriodSteps);
 }
 
 void TransmitPath::answerRequest(const RvcMessage& message) {

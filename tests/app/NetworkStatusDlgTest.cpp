@@ -197,7 +197,7 @@ TEST_F(NetworkStatusDlgTest, StripCatchesUpFiveEntriesPerPass) {
     ASSERT_GT(strip->width(), 40);
 
     strip->drawPass();
-    EXPECT_EQ(manager.recentRead().load(), 5);
+    EXPECT_EQ(manager.recentRead(), 5);
     EXPECT_EQ(strip->writeColumn(), 5);
     EXPECT_EQ(strip->cursorColumn(), 30);
     QImage picture = strip->picture();
@@ -210,9 +210,9 @@ TEST_F(NetworkStatusDlgTest, StripCatchesUpFiveEntriesPerPass) {
     EXPECT_EQ(picture.pixelColor(25, 0), QColor::fromRgb(ActivityGraphCtrl::kCursor));
 
     strip->drawPass();
-    EXPECT_EQ(manager.recentRead().load(), 10);
+    EXPECT_EQ(manager.recentRead(), 10);
     strip->drawPass();  // two waiting, then three idle black columns
-    EXPECT_EQ(manager.recentRead().load(), 12);
+    EXPECT_EQ(manager.recentRead(), 12);
     picture = strip->picture();
     EXPECT_EQ(picture.pixelColor(11, band), one);
     EXPECT_EQ(picture.pixelColor(12, band), QColor(Qt::black));
@@ -224,12 +224,12 @@ TEST_F(NetworkStatusDlgTest, StripCatchesUpOnAFullRecentRing) {
     auto* window = openWindow();
     // 300 frames leave the ring's write position at 300 % 128 = 44: 44 entries wait.
     int passes = 0;
-    while (manager.recentRead().load() != manager.recentIndex() && passes < 100) {
+    while (manager.recentRead() != manager.recentIndex() && passes < 100) {
         window->strip()->drawPass();
         ++passes;
     }
     EXPECT_EQ(passes, 9);
-    EXPECT_EQ(manager.recentRead().load(), 44);
+    EXPECT_EQ(manager.recentRead(), 44);
 }
 
 TEST_F(NetworkStatusDlgTest, OpeningTwiceBringsTheSameWindowForward) {

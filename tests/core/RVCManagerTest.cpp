@@ -176,7 +176,7 @@ TEST_F(RVCManagerTest, ResetForgetsTheNetworkButKeepsClients) {
     manager.divertIntake();
     for (int i = 0; i < 1100; ++i) manager.intake(frameFrom(0x42));
     ASSERT_GT(manager.overruns(), 0);
-    manager.housekeepingCountdown() = 5;
+    manager.setHousekeepingCountdown(5);
 
     manager.reset();
     EXPECT_EQ(manager.overruns(), 0);
@@ -185,7 +185,7 @@ TEST_F(RVCManagerTest, ResetForgetsTheNetworkButKeepsClients) {
     EXPECT_EQ(manager.networkStats().total, 0);
     EXPECT_TRUE(table.devices().empty());
     EXPECT_TRUE(table.changed());
-    EXPECT_EQ(manager.housekeepingCountdown().load(), 2);
+    EXPECT_EQ(manager.housekeepingCountdown(), 2);
 
     manager.drainIntake();  // the ring was emptied by the reset
     size_t before = clients.raw.size();

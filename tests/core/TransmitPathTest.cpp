@@ -375,7 +375,7 @@ TEST(MuteMode, EachSourceOfTheCoreObeysIt) {
         EXPECT_EQ(h.sender.frames().size(), answers[mode] ? 1u : 0u) << "request answer";
         h.sender.clear();
 
-        h.manager.housekeepingCountdown().store(1);
+        h.manager.setHousekeepingCountdown(1);
         h.transmit.housekeepingStep();
         EXPECT_EQ(h.sender.frames().empty(), !housekeeping[mode]) << "housekeeping";
         h.sender.clear();
@@ -409,7 +409,7 @@ std::vector<uint8_t> scanTargets(const std::vector<SentFrame>& frames) {
 TEST(Housekeeping, ScanWalksTheActiveAddresses) {
     TransmitHarness h;
     activate(h, {0x20, 0x80});
-    h.manager.housekeepingCountdown().store(200);  // keep the periodic requests out of the way
+    h.manager.setHousekeepingCountdown(200);  // keep the periodic requests out of the way
     std::vector<int> askedAt;
     std::vector<uint8_t> asked;
     for (int step = 1; step <= 9; ++step) {
@@ -430,7 +430,7 @@ TEST(Housekeeping, ScanWalksTheActiveAddresses) {
 TEST(Housekeeping, ScanSkipsTheToolAndTheTopAddresses) {
     TransmitHarness h;
     activate(h, {0xF9, 0xFA, 0xFE, 0xFF, 0x03});
-    h.manager.housekeepingCountdown().store(200);
+    h.manager.setHousekeepingCountdown(200);
     h.manager.setScanPointer(0xF0);
     std::vector<uint8_t> asked;
     // 32 addresses looked at per step: a round of the 254 scanned ones takes about 9 steps.
@@ -479,10 +479,10 @@ TEST(Housekeeping, NothingWhileScanNetworkIsOff) {
     TransmitHarness h;
     activate(h, {0x20});
     h.manager.setScanNetwork(false);
-    h.manager.housekeepingCountdown().store(1);
+    h.manager.setHousekeepingCountdown(1);
     h.transmit.housekeepingStep();
     EXPECT_TRUE(h.sender.frames().empty());
-    EXPECT_EQ(h.manager.housekeepingCountdown().load(), 1);
+    EXPECT_EQ(h.manager.housekeepingCountdown(), 1);
 }
 
 }  // namespace
