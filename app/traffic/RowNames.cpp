@@ -91,6 +91,8 @@ std::string RowNames::sectionOf(const std::string& coach) {
 const std::string& RowNames::nameOf(const RowKey& key) const {
     auto found = cache_.find(key);
     if (found == cache_.end()) {
+        // More keys than the window can show at once: a bus of ever new identifiers.
+        if (cache_.size() >= kMaxCached) cache_.clear();
         found = cache_.emplace(key, store_.readString(sectionOf(coach_), key.text()).value_or(""))
                     .first;
     }

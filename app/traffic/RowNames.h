@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <optional>
 #include <set>
@@ -27,10 +28,12 @@ namespace corvane {
 //
 // Names live in the settings, section "Traffic Names <coach>", keyed by RowKey::text().
 // Used on the user-interface thread only; lookups are cached, so showing 100,000 rows does
-// not read the settings 100,000 times.
+// not read the settings 100,000 times. The cache holds at most kMaxCached keys (more than the
+// messages and values the window keeps), and a name returned is good until the next call.
 class RowNames {
   public:
     static constexpr const char* kUnidentified = "unidentified coach";
+    static constexpr size_t kMaxCached = size_t{1} << 18;
 
     explicit RowNames(SettingsStore& store) : store_(store) {}
 

@@ -4,6 +4,10 @@ namespace corvane {
 
 size_t ValueTable::update(const TrafficRow& shape, const FieldTexts& texts) {
     const int64_t micros = shape.micros;
+    if (rows_.size() >= maxRows_ && !index_.contains(shape.key)) {
+        ++notKept_;
+        return kNotKept;
+    }
     auto [at, added] = index_.emplace(shape.key, rows_.size());
     if (added) {
         Row row;

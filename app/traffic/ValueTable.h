@@ -21,10 +21,18 @@ namespace corvane {
 // a row that first came in between. Fields that were already moving on their own in the
 // kRestlessMicros before the watch started (a draining battery, a cooling cabin) are not counted,
 // so what remains is what the technician's switch drove. Used on the user-interface thread only.
+//
+// Bounded: a coach has a few hundred rows, but a bus of garbage (or another protocol) brings a
+// new key with nearly every frame. Past `maxRows` a message of a new row is counted in
+// notKept() and left out; the rows there go on updating.
 class ValueTable {
   public:
     static constexpr int64_t kHighlightMicros = 3000000;
     static constexpr int64_t kRestlessMicros = 10000000;
+    static constexpr size_t kMaxRows = 20000;
+    static constexpr size_t kNotKept = static_cast<size_t>(-1);
+
+    explicit ValueTable(size_t maxRows = kMaxRows) : maxRows_(maxRows) {}
 
     struct Field {
         std::string name;
@@ -44,10 +52,11 @@ class ValueTable {
     };
 
     // Takes one message (its row and its field texts); returns the index of its row (a new
-    // row is the last).
+    // row is the last), or kNotKept for a new row of a full table.
     size_t update(const TrafficRow& message, const FieldTexts& texts);
 
     size_t size() const { return rows_.size(); }
+    uint64_t notKept() const { return notKept_; }
     const Row& row(size_t i) const { return rows_[i]; }
     // True while the field's last change is under kHighlightMicros old.
     static bool recentlyChanged(const Field& f, int64_t nowMicros) {
@@ -60,6 +69,8 @@ class ValueTable {
     std::vector<size_t> stopWatch();
 
   private:
+    size_t maxRows_;
+    uint64_t notKept_ = 0;
     std::map<RowKey, size_t> index_;
     std::vector<Row> rows_;
     bool watching_ = false;

@@ -191,6 +191,23 @@ TEST(ValueTable, OneRowPerKeyWithChangeTimes) {
     EXPECT_TRUE(levelChanged);
 }
 
+// A full table leaves out new rows and counts them; the rows it has still update.
+TEST(ValueTable, AFullTableCountsWhatItLeavesOut) {
+    ValueTable table(2);
+    const Decoded first = dimmer(1, 0, 1);
+    const Decoded second = dimmer(2, 0, 2);
+    EXPECT_EQ(table.update(first.row, first.texts), 0u);
+    EXPECT_EQ(table.update(second.row, second.texts), 1u);
+    const Decoded third = dimmer(3, 0, 3);
+    EXPECT_EQ(table.update(third.row, third.texts), ValueTable::kNotKept);
+    EXPECT_EQ(table.update(third.row, third.texts), ValueTable::kNotKept);
+    const Decoded on = dimmer(1, 200, 4);
+    EXPECT_EQ(table.update(on.row, on.texts), 0u);
+    EXPECT_EQ(table.size(), 2u);
+    EXPECT_EQ(table.notKept(), 2u);
+    EXPECT_EQ(table.row(0).count, 2u);
+}
+
 TEST(ValueTable, WatchKeepsWhatTheSwitchDroveNotWhatMovesOnItsOwn) {
     ValueTable table;
     auto feed = [&](const Decoded& d) { table.update(d.row, d.texts); };
