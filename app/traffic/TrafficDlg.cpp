@@ -124,8 +124,13 @@ QWidget* TrafficDlg::buildMessagesTab() {
     textFilter_ = filterBox("textFilter", "Any text");
     sourceFilter_->setMinimumWidth(200);
     messageFilter_->setMinimumWidth(200);
-    for (QLineEdit* box : {sourceFilter_, messageFilter_, textFilter_})
-        connect(box, &QLineEdit::textChanged, this, &TrafficDlg::applyFilter);
+    filterTimer_.setSingleShot(true);
+    filterTimer_.setInterval(kFilterDelayMs);
+    connect(&filterTimer_, &QTimer::timeout, this, &TrafficDlg::applyFilter);
+    for (QLineEdit* box : {sourceFilter_, messageFilter_, textFilter_}) {
+        connect(box, &QLineEdit::textChanged, this, [this] { filterTimer_.start(); });
+        connect(box, &QLineEdit::returnPressed, this, &TrafficDlg::applyFilter);
+    }
     pause_ = new QPushButton("Pause");
     pause_->setCheckable(true);
     connect(pause_, &QPushButton::toggled, this, [this](bool on) {
@@ -248,6 +253,7 @@ void TrafficDlg::tick() {
 }
 
 void TrafficDlg::applyFilter() {
+    filterTimer_.stop();
     TrafficFilter filter;
     filter.source = sourceFilter_->text().trimmed().toStdString();
     filter.message = messageFilter_->text().trimmed().toStdString();
@@ -282,7 +288,11 @@ void TrafficDlg::updateStatus() {
         valuesStatus_->setText(
             QString("%1 rows changed while watching").arg(valuesModel_->rowCount()));
     } else {
-        valuesStatus_->setText(QString("%1 rows").arg(valueTable_.size()));
+        QString rows = QString("%1 rows").arg(valueTable_.size());
+        if (valueTable_.notKept() > 0) {
+            rows += QString(", full: %1 messages of new rows not kept").arg(valueTable_.notKept());
+        }
+        valuesStatus_->setText(rows);
     }
 }
 

@@ -54,6 +54,9 @@ class TrafficDlg final : public QDialog {
     static constexpr int kTickMs = 50;
     // The most a tick spends decoding, so that the window answers at once whatever the load.
     static constexpr int kSliceMs = 10;
+    // A filter applies this long after the last keystroke (or at once on Enter): each pass
+    // goes over up to 100,000 rows, so not at every letter.
+    static constexpr int kFilterDelayMs = 150;
 
     static TrafficDlg* open(const Services& services);
     static TrafficDlg* instance() { return instance_; }
@@ -76,6 +79,8 @@ class TrafficDlg final : public QDialog {
     QLineEdit* sourceFilter() const { return sourceFilter_; }
     QLineEdit* messageFilter() const { return messageFilter_; }
     QLineEdit* textFilter() const { return textFilter_; }
+    // True while a change to a filter box waits to be applied.
+    bool filterPending() const { return filterTimer_.isActive(); }
     QPushButton* pauseButton() const { return pause_; }
     QPushButton* watchButton() const { return watch_; }
     QPushButton* showAllButton() const { return showAll_; }
@@ -118,6 +123,7 @@ class TrafficDlg final : public QDialog {
     QLabel* messagesStatus_ = nullptr;
     QLabel* valuesStatus_ = nullptr;
     QTimer tickTimer_;
+    QTimer filterTimer_;
 };
 
 }  // namespace corvane
