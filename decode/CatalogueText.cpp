@@ -6,23 +6,16 @@
 #include <optional>
 #include <utility>
 
+#include "core/TextTrim.h"
 #include "decode/Conversions.h"
 
 namespace corvane::decode {
 
 namespace {
 
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) {
-        s.remove_suffix(1);
-    }
-    return s;
-}
-
 // The next blank-separated word of `s`, removed from it.
 std::string_view nextWord(std::string_view& s) {
-    s = trim(s);
+    s = trimBlanks(s);
     const size_t end = std::min(s.find(' '), s.size());
     std::string_view word = s.substr(0, end);
     s.remove_prefix(end);
@@ -49,13 +42,13 @@ std::optional<std::vector<ValueName>> parseValueNames(std::string_view text) {
     std::vector<ValueName> names;
     while (!text.empty()) {
         const size_t bar = std::min(text.find('|'), text.size());
-        std::string_view item = trim(text.substr(0, bar));
+        std::string_view item = trimBlanks(text.substr(0, bar));
         text.remove_prefix(std::min(bar + 1, text.size()));
         const size_t colon = item.find(':');
         if (colon == std::string_view::npos) return std::nullopt;
-        auto value = number<uint32_t>(trim(item.substr(0, colon)));
+        auto value = number<uint32_t>(trimBlanks(item.substr(0, colon)));
         if (!value) return std::nullopt;
-        names.push_back({*value, std::string(trim(item.substr(colon + 1)))});
+        names.push_back({*value, std::string(trimBlanks(item.substr(colon + 1)))});
     }
     std::sort(names.begin(), names.end(),
               [](const ValueName& a, const ValueName& b) { return a.value < b.value; });
@@ -72,13 +65,13 @@ class Parser {
             ++lineNumber_;
             const size_t hash = line.find('#');
             if (hash != std::string_view::npos) line = line.substr(0, hash);
-            if (trim(line).empty()) continue;
+            if (trimBlanks(line).empty()) continue;
             const bool indented = line.front() == ' ' || line.front() == '\t';
             if (indented) {
-                fieldLine(trim(line));
+                fieldLine(trimBlanks(line));
             } else {
                 finish();
-                headerLine(trim(line));
+                headerLine(trimBlanks(line));
             }
             if (full_) break;
         }
@@ -119,7 +112,7 @@ class Parser {
         const std::string_view first = nextWord(line);
         if (first == "names") {
             const std::string_view name = nextWord(line);
-            auto values = parseValueNames(trim(line));
+            auto values = parseValueNames(trimBlanks(line));
             if (name.empty() || !values) return fail("bad value names");
             if (!take(values->size())) return;
             sharedNames_[std::string(name)] = std::move(*values);
@@ -161,7 +154,7 @@ class Parser {
         bool explicitOffset = false;
         for (std::string_view word = nextWord(line); !word.empty(); word = nextWord(line)) {
             if (word == "=") {
-                auto values = parseValueNames(trim(line));
+                auto values = parseValueNames(trimBlanks(line));
                 if (!values) return fail("bad value names");
                 spec.values = std::move(*values);
                 break;

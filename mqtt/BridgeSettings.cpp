@@ -2,17 +2,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include "core/TextTrim.h"
+
 namespace corvane::mqtt {
 
 namespace {
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) {
-        s.remove_suffix(1);
-    }
-    return s;
-}
 
 bool setKey(std::string_view key, std::string_view value, BridgeSettings& s, std::string& error) {
     if (key == "broker") {
@@ -50,7 +44,7 @@ bool setKey(std::string_view key, std::string_view value, BridgeSettings& s, std
 }  // namespace
 
 bool parseBridgeSettings(std::string_view text, BridgeSettings& s, std::string& error) {
-    if (trim(text).starts_with('{')) {
+    if (trimBlanks(text).starts_with('{')) {
         const auto j = nlohmann::json::parse(text, nullptr, false);
         if (j.is_discarded() || !j.is_object()) {
             error = "the settings are not a JSON object";
@@ -76,14 +70,14 @@ bool parseBridgeSettings(std::string_view text, BridgeSettings& s, std::string& 
         const size_t nl = text.find('\n');
         std::string_view line = text.substr(0, nl);
         text = nl == std::string_view::npos ? std::string_view{} : text.substr(nl + 1);
-        line = trim(line);
+        line = trimBlanks(line);
         if (line.empty() || line.front() == '#') continue;
         const size_t eq = line.find('=');
         if (eq == std::string_view::npos) {
             error = "line " + std::to_string(lineNumber) + " is not key = value";
             return false;
         }
-        if (!setKey(trim(line.substr(0, eq)), trim(line.substr(eq + 1)), s, error)) {
+        if (!setKey(trimBlanks(line.substr(0, eq)), trimBlanks(line.substr(eq + 1)), s, error)) {
             error = "line " + std::to_string(lineNumber) + ": " + error;
             return false;
         }
