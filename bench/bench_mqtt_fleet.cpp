@@ -10,14 +10,10 @@
 // time until corvane-fleet prints that coach with one fault more is taken. The latency includes
 // the bridge's pacing of a coach's state (published at most once a second). Needs
 // /usr/sbin/mosquitto; skipped without it.
-#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <pwd.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,8 +21,6 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -45,6 +39,7 @@
 #include "mqtt/MqttBridge.h"
 #include "mqtt/MqttClient.h"
 #include "sim/SimDiagnostics.h"
+#include "tests/mqtt/TestBroker.h"
 
 extern char** environ;
 
@@ -62,70 +57,6 @@ int64_t wallMicros() {
                std::chrono::system_clock::now().time_since_epoch())
         .count();
 }
-
-// A broker of its own on a free loopback port, for the length of the benchmark.
-class LocalBroker {
-  public:
-    LocalBroker() {
-        char folder[] = "/tmp/corvane-bench-broker-XXXXXX";
-        if (::mkdtemp(folder) == nullptr) return;
-        folder_ = folder;
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-                           ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0;
-        ::close(fd);
-        if (!bound) return;
-        port_ = ntohs(a.sin_port);
-        const std::string conf = folder_ + "/mosquitto.conf";
-        {
-            std::ofstream c(conf);
-            c << "listener " << port_ << " 127.0.0.1\nallow_anonymous true\n"
-              << "log_dest file " << folder_ << "/broker.log\n";
-            if (const passwd* me = ::getpwuid(::getuid()); me != nullptr) {
-                c << "user " << me->pw_name << "\n";
-            }
-        }
-        const char* argv[] = {"/usr/sbin/mosquitto", "-c", conf.c_str(), nullptr};
-        if (::posix_spawn(&pid_, argv[0], nullptr, nullptr, const_cast<char**>(argv), environ) !=
-            0) {
-            pid_ = -1;
-            return;
-        }
-        const auto limit = Clock::now() + std::chrono::seconds(10);
-        while (!accepting() && Clock::now() < limit) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    }
-    ~LocalBroker() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        std::error_code ignored;
-        if (!folder_.empty()) std::filesystem::remove_all(folder_, ignored);
-    }
-    bool up() const { return pid_ > 0 && accepting(); }
-    std::string url() const { return "mqtt://127.0.0.1:" + std::to_string(port_); }
-
-  private:
-    bool accepting() const {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(static_cast<uint16_t>(port_));
-        const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-        ::close(fd);
-        return ok;
-    }
-    std::string folder_;
-    int port_ = 0;
-    pid_t pid_ = -1;
-};
 
 // `corvane-fleet --json --follow`, its lines read on a thread of ours as they arrive: the
 // latest row of every coach, and when each coach was first printed with a number of faults.
@@ -272,8 +203,8 @@ double percentile(std::vector<double> v, double p) {
 }
 
 void BM_FleetOfFiftyCoaches(benchmark::State& state) {
-    LocalBroker broker;
-    if (!broker.up()) {
+    test::TestBroker broker;
+    if (!broker.start()) {
         state.SkipWithError("no mosquitto at /usr/sbin/mosquitto");
         return;
     }
